@@ -1,0 +1,47 @@
+// The table of format drivers and format detection. The engine reaches a driver only
+// through the three dispatchers.
+#pragma once
+
+#include <cstdint>
+
+#include "mem_stream.h"
+#include "serial_context.h"
+
+namespace imagelib {
+
+struct ImageFormatInfo {
+    const wchar_t* extensions;  // upper case, separated by blanks
+    std::uint16_t magic1;       // first two bytes of the data as a little-endian u16
+    std::uint16_t magic2;       // 0: none (an empty slot matches nothing)
+};
+
+struct ImageFormatDriver {
+    int (*describe)(ImageFormatInfo* info);
+    int (*readHeader)(const wchar_t* path, ImageMemStream* s, ImageInfo* info, std::uint32_t flags);
+    int (*readPalette)(ImageMemStream* s, ImageInfo* info, PaletteEntry3* palette);
+    int (*decodeStep)(SerialImageContext* ctx, int abort);
+};
+
+constexpr std::uint32_t kFormatBmp = 0;
+constexpr std::uint32_t kFormatJpeg = 1;
+constexpr std::uint32_t kFormatGif = 2;
+constexpr std::uint32_t kFormatTiff = 3;
+constexpr std::uint32_t kFormatPng = 4;
+constexpr std::uint32_t kFormatCount = 5;
+
+int ImageDriverReadHeader(const wchar_t* path, ImageMemStream* s, std::uint32_t format,
+                          ImageInfo* info, std::uint32_t flags);
+int ImageDriverReadPalette(ImageMemStream* s, std::uint32_t format, ImageInfo* info,
+                           PaletteEntry3* palette);
+int ImageDriverDecodeStep(SerialImageContext* ctx, int abort);
+
+// 0 and the format's index, or 3 when no format matches.
+int ImageDetectFormat(const wchar_t* path, std::uint32_t* format, const ImageMemStream* s);
+
+// The BMP driver's operations (bmp_driver.cpp).
+int BmpDescribe(ImageFormatInfo* info);
+int BmpReadHeader(const wchar_t* path, ImageMemStream* s, ImageInfo* info, std::uint32_t flags);
+int BmpReadPalette(ImageMemStream* s, ImageInfo* info, PaletteEntry3* palette);
+int BmpDecodeStep(SerialImageContext* ctx, int abort);
+
+}  // namespace imagelib

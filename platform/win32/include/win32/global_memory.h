@@ -1,0 +1,25 @@
+// Movable global memory. A handle is a 32-bit value from a table of live blocks: bit 31
+// is never set, 0 is no block, and a freed handle is not handed out again soon. A zero,
+// unknown or freed handle is a harmless no-op everywhere (lock gives null, flags 0).
+#pragma once
+
+#include "win32/types.h"
+
+constexpr UINT GMEM_MOVEABLE = 0x0002;
+constexpr UINT GMEM_ZEROINIT = 0x0040;
+constexpr UINT GHND = GMEM_MOVEABLE | GMEM_ZEROINIT;
+constexpr UINT GMEM_LOCKCOUNT = 0x00FF;
+
+extern "C" {
+HGLOBAL GlobalAlloc(UINT flags, SIZE_T bytes);
+void* GlobalLock(HGLOBAL mem);
+BOOL GlobalUnlock(HGLOBAL mem);  // TRUE while the block stays locked
+HGLOBAL GlobalFree(HGLOBAL mem);  // 0 on success (a locked block is freed too)
+UINT GlobalFlags(HGLOBAL mem);    // lock count in GMEM_LOCKCOUNT
+SIZE_T GlobalSize(HGLOBAL mem);
+
+// Test hooks.
+std::uint32_t Win32LiveGlobalBlocks(void);
+// The n-th allocation from now (1 = the next) fails; 0 turns failing off.
+void Win32FailGlobalAllocAfter(std::uint32_t n);
+}
