@@ -26,6 +26,10 @@ using HDC = std::uint32_t;      // device context
 using HGDIOBJ = std::uint32_t;  // any GDI object
 using HBITMAP = std::uint32_t;
 using HPALETTE = std::uint32_t;
+using HWND = std::uint32_t;      // window (the viewer's windows over GTK); 0 is none
+using HICON = std::uint32_t;
+using HMENU = std::uint32_t;
+using HINSTANCE = HMODULE;
 
 #pragma pack(push, 1)
 struct BITMAPFILEHEADER {

@@ -1,0 +1,20 @@
+#include "cef/cef_process_message.h"
+
+CefProcessMessage::CefProcessMessage(const CefString& name)
+    : name_(name), args_(CefListValue::Create()) {}
+
+CefRefPtr<CefProcessMessage> CefProcessMessage::Create(const CefString& name) {
+    return new CefProcessMessage(name);
+}
+
+CefRefPtr<CefProcessMessage> CefProcessMessage::Copy() const {
+    CefRefPtr<CefProcessMessage> copy = Create(name_);
+    copy->args_ = args_->Copy();
+    return copy;
+}
+
+bool CefProcessMessage::Release() const {
+    if (!ref_.Release()) return false;
+    delete this;
+    return true;
+}

@@ -1,0 +1,33 @@
+// A named message with an argument list, sent between the render side and the browser side.
+#pragma once
+
+#include "cef/cef_base.h"
+#include "cef/cef_string.h"
+#include "cef/cef_values.h"
+
+enum CefProcessId {
+    PID_BROWSER,
+    PID_RENDERER,
+};
+
+class CefProcessMessage : public virtual CefBaseRefCounted {
+public:
+    static CefRefPtr<CefProcessMessage> Create(const CefString& name);
+
+    bool IsValid() const { return true; }
+    CefString GetName() const { return name_; }
+    CefRefPtr<CefListValue> GetArgumentList() const { return args_; }
+    CefRefPtr<CefProcessMessage> Copy() const;
+
+    void AddRef() const override { ref_.AddRef(); }
+    bool Release() const override;
+    bool HasOneRef() const override { return ref_.HasOneRef(); }
+    bool HasAtLeastOneRef() const override { return ref_.HasAtLeastOneRef(); }
+
+private:
+    explicit CefProcessMessage(const CefString& name);
+
+    CefString name_;
+    CefRefPtr<CefListValue> args_;
+    CefRefCount ref_;
+};
