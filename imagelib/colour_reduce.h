@@ -19,4 +19,27 @@ void ImageDisplayPalette256(PaletteEntry3* palette);
 // display colour.
 void ImageDisplayPalette16(PaletteEntry3* palette, std::uint8_t map);
 
+// The GIF creators' reducers, to 8 bits against the caller palette (installed with
+// ImageUserPaletteExchange) or against GifPalette256; same results as above.
+int ImageReduceToUserPalette(SerialImageContext* ctx, int abort);
+int ImageReduceToFixedPalette(SerialImageContext* ctx, int abort);
+
+// Reduces one row: rowCopy holds width 24-bit pixels (blue, green, red) and room for one
+// more, and is changed in place; errors holds (width + 1) x 3 errors (blue, green, red)
+// that this row received from the one before and passes on to the next.
+using ImageDitherRowFunction = void (*)(std::uint8_t* rowCopy, std::uint8_t* out,
+                                        std::int16_t* errors, std::int32_t width,
+                                        std::uint32_t flags);
+void ImageDitherRow8(std::uint8_t* rowCopy, std::uint8_t* out, std::int16_t* errors,
+                     std::int32_t width, std::uint32_t flags);
+void ImageDitherRow4(std::uint8_t* rowCopy, std::uint8_t* out, std::int16_t* errors,
+                     std::int32_t width, std::uint32_t flags);
+void ImageDitherRowUser8(std::uint8_t* rowCopy, std::uint8_t* out, std::int16_t* errors,
+                         std::int32_t width, std::uint32_t flags);
+void ImageDitherRowFixed8(std::uint8_t* rowCopy, std::uint8_t* out, std::int16_t* errors,
+                          std::int32_t width, std::uint32_t flags);
+
+// The row driver behind the four reducers, bits = 4 or 8.
+int ImageReduceRows(SerialImageContext* ctx, int bits, int abort, ImageDitherRowFunction row);
+
 }  // namespace imagelib

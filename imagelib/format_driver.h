@@ -35,8 +35,17 @@ int ImageDriverReadPalette(ImageMemStream* s, std::uint32_t format, ImageInfo* i
                            PaletteEntry3* palette);
 int ImageDriverDecodeStep(SerialImageContext* ctx, int abort);
 
+// The row of a format index, or null for an index past the table.
+const ImageFormatDriver* ImageDriverRow(std::uint32_t format);
+
 // 0 and the format's index, or 3 when no format matches.
 int ImageDetectFormat(const wchar_t* path, std::uint32_t* format, const ImageMemStream* s);
+
+// The describe records of the formats whose decoders are not built yet (format_table.cpp).
+int JpegDescribe(ImageFormatInfo* info);
+int GifDescribe(ImageFormatInfo* info);
+int TiffDescribe(ImageFormatInfo* info);
+int PngDescribe(ImageFormatInfo* info);
 
 // The BMP driver's operations (bmp_driver.cpp).
 int BmpDescribe(ImageFormatInfo* info);

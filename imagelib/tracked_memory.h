@@ -18,6 +18,8 @@ void ImageFree(void* p);
 // words holding result handles is never taken for a live context.
 std::uint32_t ImageBlockKey(const void* p);  // 0 when p is not a live block's data
 void* ImageBlockFromKey(std::uint32_t key);  // null when no live block has that key
+// The size asked for when p was allocated; 0 when p is not a live block's data.
+std::uint32_t ImageBlockSize(const void* p);
 // 1 when key names a live block, else 0.
 int ImageIsLiveContext(std::uint32_t key);
 

@@ -1,6 +1,7 @@
-// Movable global memory. A handle is a 32-bit value from a table of live blocks: bit 31
-// is never set, 0 is no block, and a freed handle is not handed out again soon. A zero,
-// unknown or freed handle is a harmless no-op everywhere (lock gives null, flags 0).
+// Movable global memory. A handle is a 32-bit value from a table of live blocks, from
+// 0x10000 (so it never fits in 16 bits) to 0x3FFFFFFF (bits 30 and 31 are never set); 0 is
+// no block, and a freed handle is not handed out again soon. A zero, unknown or freed
+// handle is a harmless no-op everywhere (lock gives null, flags 0, size 0).
 #pragma once
 
 #include "win32/types.h"
@@ -10,16 +11,21 @@ constexpr UINT GMEM_ZEROINIT = 0x0040;
 constexpr UINT GHND = GMEM_MOVEABLE | GMEM_ZEROINIT;
 constexpr UINT GMEM_LOCKCOUNT = 0x00FF;
 
+// The largest block a caller may ask for: what a 32-bit process could hold at most.
+constexpr SIZE_T kGlobalMaxBlockSize = 0x7FFFFFFF;
+
 extern "C" {
+// Blocks are always zero-filled, whatever the flags. 0 for 0 bytes, for more than
+// kGlobalMaxBlockSize, or when memory runs out.
 HGLOBAL GlobalAlloc(UINT flags, SIZE_T bytes);
 void* GlobalLock(HGLOBAL mem);
-BOOL GlobalUnlock(HGLOBAL mem);  // TRUE while the block stays locked
-HGLOBAL GlobalFree(HGLOBAL mem);  // 0 on success (a locked block is freed too)
+BOOL GlobalUnlock(HGLOBAL mem);   // TRUE while the block stays locked
+HGLOBAL GlobalFree(HGLOBAL mem);  // 0 on success (a locked block is freed too), else mem
 UINT GlobalFlags(HGLOBAL mem);    // lock count in GMEM_LOCKCOUNT
 SIZE_T GlobalSize(HGLOBAL mem);
 
 // Test hooks.
 std::uint32_t Win32LiveGlobalBlocks(void);
-// The n-th allocation from now (1 = the next) fails; 0 turns failing off.
+// The n-th allocation from now (1 = the next) fails, once; 0 turns failing off.
 void Win32FailGlobalAllocAfter(std::uint32_t n);
 }
