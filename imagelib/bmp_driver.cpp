@@ -3,6 +3,7 @@
 // stores them (bottom-up, padded to 4 bytes, at the file's depth); a top-down file is
 // turned bottom-up.
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 
@@ -225,7 +226,7 @@ int BmpReadPalette(ImageMemStream* s, ImageInfo* info, PaletteEntry3* palette) {
     std::uint8_t entries[256 * 4] = {};
     ImageMemStreamRead(entries, 1, count * entrySize, s);
     for (std::uint32_t i = 0; i < count; ++i) {
-        const std::uint8_t* e = entries + i * entrySize;
+        const std::uint8_t* e = entries + std::size_t{i} * entrySize;
         palette[i] = PaletteEntry3{e[2], e[1], e[0]};
     }
     return kOk;

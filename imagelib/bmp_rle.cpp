@@ -59,7 +59,7 @@ void PutRun(BmpState& st, const BmpRows& rows, int pixelBits, std::uint8_t count
 bool PutAbsolute(BmpState& st, const BmpRows& rows, int pixelBits, RleSource& src, int n) {
     const int bytes = pixelBits == 8 ? n : (n + 1) / 2;
     std::uint8_t byte = 0;
-    for (int i = 0; i < bytes; ++i) {
+    for (std::int64_t i = 0; i < bytes; ++i) {
         if (!src.next(byte)) {
             return false;
         }

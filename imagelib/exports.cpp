@@ -25,7 +25,8 @@ constexpr std::uint32_t kCallerFlagsDropped = kFlagAnimation;
 SerialImageContext* CreateContext(std::uint32_t* a, std::uint32_t* b, const std::uint32_t* flags,
                                   const wchar_t* path) {
     SerialImageContext* ctx = ImageNewContext();
-    if (ctx == nullptr) return nullptr;
+    if (ctx == nullptr)
+        return nullptr;
     ImageContextToWords(ctx, a, b);
     ctx->flags = (flags != nullptr ? *flags : 0) & ~kCallerFlagsDropped;
     ctx->path = path;
@@ -35,8 +36,10 @@ SerialImageContext* CreateContext(std::uint32_t* a, std::uint32_t* b, const std:
 // Steps 5 to 8 of a first step: begin, report the flags, free a load that did not start.
 int BeginLoad(SerialImageContext* ctx, std::uint32_t* a, std::uint32_t* b, std::uint32_t* flags) {
     const int r = SerialImageBegin(ctx);
-    if (flags != nullptr) *flags = ctx->flags;
-    if (r != kStepAgain) SerialImageCleanup(a, b);
+    if (flags != nullptr)
+        *flags = ctx->flags;
+    if (r != kStepAgain)
+        SerialImageCleanup(a, b);
     return r;
 }
 
@@ -45,9 +48,11 @@ int BeginLoad(SerialImageContext* ctx, std::uint32_t* a, std::uint32_t* b, std::
 int OpenResourceStream(HMODULE module, const wchar_t* name, const wchar_t* type,
                        ImageMemStream* s) {
     const HRSRC found = FindResourceW(module, name, type);
-    if (found == 0) return kNotFound;
+    if (found == 0)
+        return kNotFound;
     const HGLOBAL loaded = LoadResource(module, found);
-    if (loaded == 0) return kOutOfMemory;
+    if (loaded == 0)
+        return kOutOfMemory;
     const void* bytes = LockResource(loaded);
     const DWORD size = SizeofResource(module, found);
     if (bytes == nullptr || size == 0 || size > 0x7FFFFFFF) {
@@ -70,13 +75,16 @@ int OpenResourceStream(HMODULE module, const wchar_t* name, const wchar_t* type,
 int RunToEnd(std::uint32_t* a, std::uint32_t* b, std::uint32_t* flags,
              std::int32_t* transparentIndex) {
     int r = kStepAgain;
-    while (r == kStepAgain) r = SerialImageNext(a, b, flags, transparentIndex);
+    while (r == kStepAgain)
+        r = SerialImageNext(a, b, flags, transparentIndex);
     return r;
 }
 
 }  // namespace
 
-const CallerPalette& ImageCallerPalette() { return g_callerPalette; }
+const CallerPalette& ImageCallerPalette() {
+    return g_callerPalette;
+}
 
 }  // namespace imagelib
 
@@ -84,22 +92,27 @@ using namespace imagelib;
 
 extern "C" {
 
-int32_t SerialImageFileFirst(const wchar_t* path, const void* buffer, uint32_t length,
-                             uint32_t* a, uint32_t* b, uint32_t* flags) {
-    if (a == nullptr || b == nullptr) return kOutOfMemory;
+int32_t SerialImageFileFirst(const wchar_t* path, const void* buffer, uint32_t length, uint32_t* a,
+                             uint32_t* b, uint32_t* flags) {
+    if (a == nullptr || b == nullptr)
+        return kOutOfMemory;
     SerialImageContext* ctx = CreateContext(a, b, flags, path);
-    if (ctx == nullptr) return kOutOfMemory;
+    if (ctx == nullptr)
+        return kOutOfMemory;
     ctx->stream = ImageMemStreamOpen(path, buffer, length, L"rb");
     // The context stays named by a and b for the caller's clean-up.
-    if (ctx->stream == nullptr) return kNotFound;
+    if (ctx->stream == nullptr)
+        return kNotFound;
     return BeginLoad(ctx, a, b, flags);
 }
 
 int32_t SerialImageResourceFirst(uint32_t module, const wchar_t* name, const wchar_t* type,
                                  uint32_t* a, uint32_t* b, uint32_t* flags) {
-    if (a == nullptr || b == nullptr) return kOutOfMemory;
+    if (a == nullptr || b == nullptr)
+        return kOutOfMemory;
     SerialImageContext* ctx = CreateContext(a, b, flags, nullptr);
-    if (ctx == nullptr) return kOutOfMemory;
+    if (ctx == nullptr)
+        return kOutOfMemory;
     ctx->stream = static_cast<ImageMemStream*>(ImageAlloc(sizeof(ImageMemStream)));
     if (ctx->stream == nullptr) {
         ImageFree(ctx);
@@ -109,7 +122,8 @@ int32_t SerialImageResourceFirst(uint32_t module, const wchar_t* name, const wch
     }
     // On failure the context and the empty stream stay for the caller's clean-up.
     const int r = OpenResourceStream(module, name, type, ctx->stream);
-    if (r != kOk) return r;
+    if (r != kOk)
+        return r;
     return BeginLoad(ctx, a, b, flags);
 }
 
@@ -118,7 +132,8 @@ int32_t ImageLoadFileTransIndex(const wchar_t* path, const void* buffer, uint32_
                                 int32_t* transparentIndex) {
     uint32_t local = (flags != nullptr ? *flags : 0) | kFlagOneShot;
     const int r = SerialImageFileFirst(path, buffer, length, a, b, &local);
-    if (r != kStepAgain) return r;
+    if (r != kStepAgain)
+        return r;
     return RunToEnd(a, b, flags, transparentIndex);
 }
 
@@ -132,12 +147,13 @@ int32_t ImageLoadResourceTransIndex(uint32_t module, const wchar_t* name, const 
                                     int32_t* transparentIndex) {
     uint32_t local = (flags != nullptr ? *flags : 0) | kFlagOneShot;
     const int r = SerialImageResourceFirst(module, name, type, a, b, &local);
-    if (r != kStepAgain) return r;
+    if (r != kStepAgain)
+        return r;
     return RunToEnd(a, b, flags, transparentIndex);
 }
 
-int32_t ImageLoadResource(uint32_t module, const wchar_t* name, const wchar_t* type,
-                          uint32_t* a, uint32_t* b, uint32_t* flags) {
+int32_t ImageLoadResource(uint32_t module, const wchar_t* name, const wchar_t* type, uint32_t* a,
+                          uint32_t* b, uint32_t* flags) {
     return ImageLoadResourceTransIndex(module, name, type, a, b, flags, nullptr);
 }
 

@@ -27,7 +27,8 @@ bool HasPngSignatureTail(const ImageMemStream* s) {
 
 bool MagicMatches(const ImageMemStream* s, std::uint32_t format, std::uint16_t magic) {
     // An empty slot matches nothing: data starting with two zero bytes is no format.
-    if (magic == 0 || DataU16(s, 0) != magic) return false;
+    if (magic == 0 || DataU16(s, 0) != magic)
+        return false;
     return format != kFormatPng || HasPngSignatureTail(s);
 }
 
@@ -41,7 +42,8 @@ bool ExtensionListed(const wchar_t* list, const wchar_t* extension) {
     wchar_t* state = nullptr;
     for (wchar_t* w = std::wcstok(words, L" \t,", &state); w != nullptr;
          w = std::wcstok(nullptr, L" \t,", &state)) {
-        if (ImageNameMatch(w, extension, n)) return true;
+        if (ImageNameMatch(w, extension, n))
+            return true;
     }
     return false;
 }
@@ -50,7 +52,8 @@ bool ExtensionListed(const wchar_t* list, const wchar_t* extension) {
 
 int ImageDetectFormat(const wchar_t* path, std::uint32_t* format, const ImageMemStream* s) {
     const wchar_t* extension = ImageFileExtension(path);
-    if (extension == nullptr) extension = L"";
+    if (extension == nullptr)
+        extension = L"";
     for (std::uint32_t row = 0; row < kFormatCount; ++row) {
         ImageFormatInfo info{};
         ImageDriverRow(row)->describe(&info);

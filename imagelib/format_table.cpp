@@ -54,20 +54,23 @@ const ImageFormatDriver* ImageDriverRow(std::uint32_t format) {
 int ImageDriverReadHeader(const wchar_t* path, ImageMemStream* s, std::uint32_t format,
                           ImageInfo* info, std::uint32_t flags) {
     const ImageFormatDriver* row = ImageDriverRow(format);
-    if (row == nullptr || row->readHeader == nullptr) return kNotSupported;
+    if (row == nullptr || row->readHeader == nullptr)
+        return kNotSupported;
     return row->readHeader(path, s, info, flags);
 }
 
 int ImageDriverReadPalette(ImageMemStream* s, std::uint32_t format, ImageInfo* info,
                            PaletteEntry3* palette) {
     const ImageFormatDriver* row = ImageDriverRow(format);
-    if (row == nullptr || row->readPalette == nullptr) return kNotSupported;
+    if (row == nullptr || row->readPalette == nullptr)
+        return kNotSupported;
     return row->readPalette(s, info, palette);
 }
 
 int ImageDriverDecodeStep(SerialImageContext* ctx, int abort) {
     const ImageFormatDriver* row = ImageDriverRow(ctx->formatIndex);
-    if (row == nullptr || row->decodeStep == nullptr) return kNotSupported;
+    if (row == nullptr || row->decodeStep == nullptr)
+        return kNotSupported;
     return row->decodeStep(ctx, abort);
 }
 

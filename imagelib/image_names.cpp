@@ -7,11 +7,14 @@
 namespace imagelib {
 
 const wchar_t* ImageFileExtension(const wchar_t* path) {
-    if (path == nullptr) return nullptr;
+    if (path == nullptr)
+        return nullptr;
     const wchar_t* dot = std::wcsrchr(path, L'.');
-    if (dot == nullptr) return nullptr;
+    if (dot == nullptr)
+        return nullptr;
     // A separator after the dot means the dot belongs to a folder's name.
-    if (std::wcschr(dot, L'/') != nullptr || std::wcschr(dot, L'\\') != nullptr) return nullptr;
+    if (std::wcschr(dot, L'/') != nullptr || std::wcschr(dot, L'\\') != nullptr)
+        return nullptr;
     return dot + 1;
 }
 
@@ -26,9 +29,11 @@ wchar_t Fold(wchar_t c) {
 
 bool ImageNameMatch(const wchar_t* a, const wchar_t* b, std::uint32_t n) {
     for (std::uint32_t i = 0; i < n; ++i) {
-        if (Fold(a[i]) != Fold(b[i])) return false;
+        if (Fold(a[i]) != Fold(b[i]))
+            return false;
         // Both strings end here: nothing beyond their terminators is read.
-        if (a[i] == L'\0') return true;
+        if (a[i] == L'\0')
+            return true;
     }
     return true;
 }

@@ -14,7 +14,9 @@ namespace {
 // Sources are addressed with a signed 32-bit size.
 constexpr std::int64_t kMaxStreamSize = 0x7FFFFFFF;
 
-std::intptr_t Address(const std::uint8_t* p) { return reinterpret_cast<std::intptr_t>(p); }
+std::intptr_t Address(const std::uint8_t* p) {
+    return reinterpret_cast<std::intptr_t>(p);
+}
 
 // The cursor is kept as a plain address so that a seek outside the data is no pointer
 // arithmetic beyond the block; it is dereferenced only after the bounds check of Read.
@@ -22,20 +24,26 @@ std::uint8_t* At(const std::uint8_t* base, std::int64_t offset) {
     return reinterpret_cast<std::uint8_t*>(Address(base) + static_cast<std::intptr_t>(offset));
 }
 
-std::int64_t Position(const ImageMemStream* s) { return Address(s->cursor) - Address(s->base); }
+std::int64_t Position(const ImageMemStream* s) {
+    return Address(s->cursor) - Address(s->base);
+}
 
 // The size of an open file, or -1 when it cannot be found or is too large for a stream.
 std::int64_t FileSize(std::FILE* f) {
-    if (std::fseek(f, 0, SEEK_END) != 0) return -1;
+    if (std::fseek(f, 0, SEEK_END) != 0)
+        return -1;
     const long end = std::ftell(f);
-    if (end < 0 || end > kMaxStreamSize || std::fseek(f, 0, SEEK_SET) != 0) return -1;
+    if (end < 0 || end > kMaxStreamSize || std::fseek(f, 0, SEEK_SET) != 0)
+        return -1;
     return end;
 }
 
 ImageMemStream* NewStream(std::int64_t size) {
-    if (size <= 0 || size > kMaxStreamSize) return nullptr;
+    if (size <= 0 || size > kMaxStreamSize)
+        return nullptr;
     auto* s = static_cast<ImageMemStream*>(ImageAlloc(sizeof(ImageMemStream)));
-    if (s == nullptr) return nullptr;
+    if (s == nullptr)
+        return nullptr;
     s->base = static_cast<std::uint8_t*>(ImageAlloc(static_cast<std::uint32_t>(size)));
     if (s->base == nullptr) {
         ImageFree(s);
@@ -48,12 +56,15 @@ ImageMemStream* NewStream(std::int64_t size) {
 
 ImageMemStream* OpenFile(const wchar_t* path, const wchar_t* mode) {
     struct _stat st;
-    if (path == nullptr || _wstat(path, &st) != 0) return nullptr;
+    if (path == nullptr || _wstat(path, &st) != 0)
+        return nullptr;
     std::FILE* f = _wfopen(path, mode);
-    if (f == nullptr) return nullptr;
+    if (f == nullptr)
+        return nullptr;
     ImageMemStream* s = nullptr;
     const std::int64_t size = FileSize(f);
-    if (size > 0) s = NewStream(size);
+    if (size > 0)
+        s = NewStream(size);
     // A short read would hand on zeros as if they were the file's: the open fails instead.
     if (s != nullptr && std::fread(s->base, 1, static_cast<std::size_t>(size), f) !=
                             static_cast<std::size_t>(size)) {
@@ -68,30 +79,36 @@ ImageMemStream* OpenFile(const wchar_t* path, const wchar_t* mode) {
 
 ImageMemStream* ImageMemStreamOpen(const wchar_t* path, const void* buf, std::uint32_t len,
                                    const wchar_t* mode) {
-    if (buf == nullptr || len == 0) return OpenFile(path, mode);
+    if (buf == nullptr || len == 0)
+        return OpenFile(path, mode);
     ImageMemStream* s = NewStream(len);
-    if (s != nullptr) HugeMemCopy(s->base, buf, static_cast<std::int32_t>(len));
+    if (s != nullptr)
+        HugeMemCopy(s->base, buf, static_cast<std::int32_t>(len));
     return s;
 }
 
 std::int32_t ImageMemStreamRead(void* dst, std::uint32_t elementSize, std::uint32_t count,
                                 ImageMemStream* s) {
-    if (s == nullptr) return -1;
+    if (s == nullptr)
+        return -1;
     const std::int64_t position = Position(s);
     // Nothing is read from before the data or for elements of no size.
-    if (elementSize == 0 || position < 0) return 0;
+    if (elementSize == 0 || position < 0)
+        return 0;
     const std::int64_t remaining = static_cast<std::int64_t>(s->size) - position;
     const std::int64_t want = static_cast<std::int64_t>(elementSize) * count;
     const std::int64_t k = want < remaining ? want : remaining;
     // k > 0 means position + k lies inside the data, so the copy stays in the block.
-    if (k > 0) HugeMemCopy(dst, s->cursor, static_cast<std::int32_t>(k));
+    if (k > 0)
+        HugeMemCopy(dst, s->cursor, static_cast<std::int32_t>(k));
     // A cursor past the end comes back to the end; the result is then negative.
     s->cursor = At(s->cursor, k);
     return static_cast<std::int32_t>(k / static_cast<std::int64_t>(elementSize));
 }
 
 std::int32_t ImageMemStreamSeek(ImageMemStream* s, std::int32_t offset, std::int16_t origin) {
-    if (s == nullptr) return -1;
+    if (s == nullptr)
+        return -1;
     if (origin == kSeekSet) {
         s->cursor = At(s->base, offset);
     } else if (origin == kSeekCur) {
@@ -103,12 +120,14 @@ std::int32_t ImageMemStreamSeek(ImageMemStream* s, std::int32_t offset, std::int
 }
 
 std::int32_t ImageMemStreamTell(const ImageMemStream* s) {
-    if (s == nullptr) return -1;
+    if (s == nullptr)
+        return -1;
     return static_cast<std::int32_t>(Position(s));
 }
 
 std::int32_t ImageMemStreamFree(ImageMemStream* s) {
-    if (s == nullptr) return -1;
+    if (s == nullptr)
+        return -1;
     ImageFree(s->base);
     ImageFree(s);
     return 0;
@@ -116,7 +135,8 @@ std::int32_t ImageMemStreamFree(ImageMemStream* s) {
 
 ImageByteReader* ImageByteReaderOpen(ImageMemStream* s) {
     auto* r = static_cast<ImageByteReader*>(ImageAlloc(sizeof(ImageByteReader)));
-    if (r == nullptr) return nullptr;
+    if (r == nullptr)
+        return nullptr;
     r->position = 0;
     r->fill = 0;
     r->stream = s;
@@ -131,7 +151,8 @@ std::uint8_t ImageByteReaderNext(ImageByteReader* r) {
     // At the end of the data the refill reads nothing and the first byte of the last
     // piece comes back; users bound their reading by their own counts.
     const std::uint8_t b = r->buffer[r->position];
-    if (r->position < r->fill) ++r->position;
+    if (r->position < r->fill)
+        ++r->position;
     return b;
 }
 

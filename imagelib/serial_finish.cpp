@@ -30,8 +30,10 @@ KeyIndexes WriteColours(SerialImageContext* ctx) {
         const PaletteEntry3& c = ctx->palette[i];
         quads[i] = RGBQUAD{c.blue, c.green, c.red, 0};
         logPalette->palPalEntry[i] = PALETTEENTRY{c.red, c.green, c.blue, 0};
-        if (keys.black < 0 && c.red == 0 && c.green == 0 && c.blue == 0) keys.black = i;
-        if (keys.white < 0 && c.red == 255 && c.green == 255 && c.blue == 255) keys.white = i;
+        if (keys.black < 0 && c.red == 0 && c.green == 0 && c.blue == 0)
+            keys.black = i;
+        if (keys.white < 0 && c.red == 255 && c.green == 255 && c.blue == 255)
+            keys.white = i;
     }
     logPalette->palVersion = kLogPaletteVersion;
     logPalette->palNumEntries = static_cast<WORD>(n);
@@ -48,7 +50,8 @@ void CopyClipped(std::uint8_t* dstRow, std::int64_t offset, std::int64_t limit,
         offset = 0;
     }
     const std::int64_t n = std::min(len - from, limit - offset);
-    if (n > 0) std::memcpy(dstRow + offset, src + from, static_cast<std::size_t>(n));
+    if (n > 0)
+        std::memcpy(dstRow + offset, src + from, static_cast<std::size_t>(n));
 }
 
 // Places the frame's rows on a new DIB the size of its logical screen; the frame is
@@ -59,9 +62,11 @@ bool PlaceOnScreen(SerialImageContext* ctx, const KeyIndexes& keys) {
     const std::int64_t screenH = std::max(ctx->screenHeight, 0);
     const std::uint64_t dstStride = RowStride(screenW, bpp);
     const std::uint64_t imageSize = static_cast<std::uint64_t>(screenH) * dstStride;
-    if (imageSize + kPackedDibRowsOffset > kGlobalMaxBlockSize) return false;
+    if (imageSize + kPackedDibRowsOffset > kGlobalMaxBlockSize)
+        return false;
     const HGLOBAL handle = GlobalAlloc(GHND, imageSize + kPackedDibRowsOffset);
-    if (handle == 0) return false;
+    if (handle == 0)
+        return false;
     auto* dib = static_cast<std::uint8_t*>(GlobalLock(handle));
     std::memcpy(dib, ctx->dib, kPackedDibRowsOffset);  // the colour table written already
     auto* header = reinterpret_cast<BITMAPINFOHEADER*>(dib);
@@ -81,7 +86,7 @@ bool PlaceOnScreen(SerialImageContext* ctx, const KeyIndexes& keys) {
     const std::int64_t firstRow = screenH - ctx->frameTop - height;
     const bool withMask = (ctx->flags & kFlagImageAndMask) != 0;
     const std::int64_t rowBytes = screenW * bpp / 8;
-    const std::int64_t half = screenW * bpp / 16;       // H: half of a screen row
+    const std::int64_t half = screenW * bpp / 16;               // H: half of a screen row
     const std::int64_t frameHalf = ctx->info.width * bpp / 16;  // h: half of a frame row
 
     for (std::int64_t y = 0; y < screenH; ++y) {
@@ -96,7 +101,8 @@ bool PlaceOnScreen(SerialImageContext* ctx, const KeyIndexes& keys) {
     }
     for (std::int64_t y = 0; y < height; ++y) {
         const std::int64_t dstY = firstRow + y;
-        if (dstY < 0 || dstY >= screenH) continue;
+        if (dstY < 0 || dstY >= screenH)
+            continue;
         std::uint8_t* row = rows + dstY * dstStride;
         const std::uint8_t* in = src + y * srcStride;
         if (withMask) {
@@ -128,9 +134,11 @@ int SerialImageFinish(SerialImageContext* ctx, std::uint32_t* a, std::uint32_t* 
     }
     if (ctx->placed == 1) {
         std::uint8_t* oldWork = ctx->work != ctx->bits ? ctx->work : nullptr;
-        if (!PlaceOnScreen(ctx, keys)) return kOutOfMemory;
+        if (!PlaceOnScreen(ctx, keys))
+            return kOutOfMemory;
         // The work rows are no longer the reducer's: keep them for the clean-up to free.
-        if (oldWork != nullptr) ctx->work = oldWork;
+        if (oldWork != nullptr)
+            ctx->work = oldWork;
     } else {
         auto* header = reinterpret_cast<BITMAPINFOHEADER*>(ctx->dib);
         header->biSize = sizeof(BITMAPINFOHEADER);

@@ -12,11 +12,15 @@ int SerialImageReduceStep(SerialImageContext* ctx, int abort) {
     const int displayClass = info.displayClass;
     if (abort) {
         // Ends a reduction under way (an idle reducer frees nothing); the depth stays.
-        if (displayClass == 4) ImageReduceToDisplay4(ctx, 1);
-        if (displayClass == 8) ImageReduceToDisplay8(ctx, 1);
+        if (displayClass == 4)
+            ImageReduceToDisplay4(ctx, 1);
+        if (displayClass == 8)
+            ImageReduceToDisplay8(ctx, 1);
         return kStepDone;
     }
-    if (ctx->steps == 0) {
+    // Until the 24-bit work rows exist (the mask cleaning may have made them already),
+    // a call prepares them; a call after a failed allocation tries again.
+    if (ctx->work == ctx->bits) {
         // A 4-bit image already fits a 16-colour (or deeper) display: only its palette is
         // mapped. On a palette display it is reduced like any other image, so that its
         // rows and its depth agree with the 256-entry display palette.
@@ -25,17 +29,17 @@ int SerialImageReduceStep(SerialImageContext* ctx, int abort) {
             info.percent = 100;
             return kStepDone;
         }
-        // The mask cleaning may have made the 24-bit rows already.
-        if (ctx->work == ctx->bits && !ImageAllocWork24(ctx)) return kOutOfMemory;
-        return kStepAgain;
+        return ImageAllocWork24(ctx) ? kStepAgain : kOutOfMemory;
     }
     int r = kStepDone;
     if (displayClass == 4) {
         r = ImageReduceToDisplay4(ctx, 0);
-        if (r == kStepDone) info.bitsPerPixel = 4;
+        if (r == kStepDone)
+            info.bitsPerPixel = 4;
     } else if (displayClass == 8) {
         r = ImageReduceToDisplay8(ctx, 0);
-        if (r == kStepDone) info.bitsPerPixel = 8;
+        if (r == kStepDone)
+            info.bitsPerPixel = 8;
     }
     return r;
 }

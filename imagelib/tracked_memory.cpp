@@ -45,21 +45,27 @@ std::uint32_t NextKey(BlockTable& t) {
     for (;;) {
         std::uint32_t k = t.nextKey;
         t.nextKey = k == kLastKey ? kFirstKey : k + 1;
-        if (t.byKey.count(k) == 0) return k;
+        if (t.byKey.count(k) == 0)
+            return k;
     }
 }
 
-void* DataOf(ImageBlockHeader* h) { return reinterpret_cast<std::uint8_t*>(h) + kHeaderSize; }
+void* DataOf(ImageBlockHeader* h) {
+    return reinterpret_cast<std::uint8_t*>(h) + kHeaderSize;
+}
 
 }  // namespace
 
 void* ImageAlloc(std::uint32_t n) {
-    if (n == 0) return nullptr;
+    if (n == 0)
+        return nullptr;
     // Whole pages, with room for the header and the zero tail.
     const std::uint64_t total = (n + kHeaderSize + kZeroTail + kPageSize - 1) & ~(kPageSize - 1);
-    if (total > 0xFFFFFFFFull) return nullptr;
+    if (total > 0xFFFFFFFFull)
+        return nullptr;
     HGLOBAL handle = GlobalAlloc(GHND, total);
-    if (handle == 0) return nullptr;
+    if (handle == 0)
+        return nullptr;
     auto* header = static_cast<ImageBlockHeader*>(GlobalLock(handle));
     BlockTable& t = Blocks();
     try {
@@ -83,10 +89,12 @@ void* ImageAlloc(std::uint32_t n) {
 }
 
 void ImageFree(void* p) {
-    if (p == nullptr) return;
+    if (p == nullptr)
+        return;
     BlockTable& t = Blocks();
     auto it = t.byData.find(p);
-    if (it == t.byData.end()) return;
+    if (it == t.byData.end())
+        return;
     ImageBlockHeader* header = it->second;
     const HGLOBAL handle = header->handle;
     t.byKey.erase(header->key);
@@ -113,20 +121,26 @@ void* ImageBlockFromKey(std::uint32_t key) {
     return it == t.byKey.end() ? nullptr : DataOf(it->second);
 }
 
-int ImageIsLiveContext(std::uint32_t key) { return ImageBlockFromKey(key) != nullptr ? 1 : 0; }
+int ImageIsLiveContext(std::uint32_t key) {
+    return ImageBlockFromKey(key) != nullptr ? 1 : 0;
+}
 
 // The platform's readability probes have no counterpart here: every range the library
 // passes is its own memory, so the copy is never shortened.
 void* HugeMemCopy(void* dst, const void* src, std::int32_t n) {
-    if (n > 0) std::memcpy(dst, src, static_cast<std::size_t>(n));
+    if (n > 0)
+        std::memcpy(dst, src, static_cast<std::size_t>(n));
     return dst;
 }
 
 void* HugeMemSet(void* dst, int value, std::uint32_t n) {
-    if (n > 0) std::memset(dst, value, n);
+    if (n > 0)
+        std::memset(dst, value, n);
     return dst;
 }
 
-std::uint32_t ImageLiveBlockCount() { return static_cast<std::uint32_t>(Blocks().byData.size()); }
+std::uint32_t ImageLiveBlockCount() {
+    return static_cast<std::uint32_t>(Blocks().byData.size());
+}
 
 }  // namespace imagelib

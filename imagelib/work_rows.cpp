@@ -10,9 +10,11 @@ namespace imagelib {
 bool ImageAllocWork24(SerialImageContext* ctx) {
     const std::uint64_t size =
         static_cast<std::uint64_t>(ctx->info.height) * WorkStride24(ctx->info.width);
-    if (ctx->info.height <= 0 || size > 0xFFFFFFFFull) return false;
+    if (ctx->info.height <= 0 || size > 0xFFFFFFFFull)
+        return false;
     auto* work = static_cast<std::uint8_t*>(ImageAlloc(static_cast<std::uint32_t>(size)));
-    if (work == nullptr) return false;
+    if (work == nullptr)
+        return false;
     ctx->work = work;
     ImageExpandTo24(ctx);
     return true;
@@ -55,7 +57,8 @@ void ImageExpandTo24(SerialImageContext* ctx) {
 }
 
 bool ImageCleanMask(SerialImageContext* ctx) {
-    if (!ImageAllocWork24(ctx)) return false;
+    if (!ImageAllocWork24(ctx))
+        return false;
     ctx->info.bitsPerPixel = 24;
     const std::int64_t width = ctx->info.width;
     const std::uint64_t stride = WorkStride24(width);
@@ -68,7 +71,8 @@ bool ImageCleanMask(SerialImageContext* ctx) {
             std::uint8_t* p = row + i;
             const bool pure = (p[0] == 0 || p[0] == 255) && (p[1] == 0 || p[1] == 255) &&
                               (p[2] == 0 || p[2] == 255);
-            if (!pure) std::memset(p, 255, 3);
+            if (!pure)
+                std::memset(p, 255, 3);
         }
     }
     return true;

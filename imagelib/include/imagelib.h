@@ -29,7 +29,7 @@ enum {
     IMAGELIB_OUT_OF_MEMORY = 1, /* also: null pointer or empty words */
     IMAGELIB_NOT_SUPPORTED = 2,
     IMAGELIB_NOT_FOUND = 3, /* file or resource missing, format not recognised */
-    IMAGELIB_NOT_GIF = 5, /* also: data without a BMP file header */
+    IMAGELIB_NOT_GIF = 5,   /* also: data without a BMP file header */
     IMAGELIB_BMP_EMPTY = 6, /* BMP of zero width or height */
     IMAGELIB_READ_ERROR = 7,
     IMAGELIB_WRITE_ERROR = 8,
@@ -61,8 +61,8 @@ enum {
 
 /* Stepwise loading. buffer with a non-zero length is loaded instead of the file at path.
  * flags may be null. Results: 68 (call SerialImageNext), or an error code. */
-int32_t SerialImageFileFirst(const wchar_t* path, const void* buffer, uint32_t length,
-                             uint32_t* a, uint32_t* b, uint32_t* flags);
+int32_t SerialImageFileFirst(const wchar_t* path, const void* buffer, uint32_t length, uint32_t* a,
+                             uint32_t* b, uint32_t* flags);
 /* module is a win32 HMODULE; name and type as for FindResourceW. */
 int32_t SerialImageResourceFirst(uint32_t module, const wchar_t* name, const wchar_t* type,
                                  uint32_t* a, uint32_t* b, uint32_t* flags);
@@ -81,8 +81,8 @@ int32_t ImageLoadFile(const wchar_t* path, const void* buffer, uint32_t length, 
 int32_t ImageLoadFileTransIndex(const wchar_t* path, const void* buffer, uint32_t length,
                                 uint32_t* a, uint32_t* b, uint32_t* flags,
                                 int32_t* transparentIndex);
-int32_t ImageLoadResource(uint32_t module, const wchar_t* name, const wchar_t* type,
-                          uint32_t* a, uint32_t* b, uint32_t* flags);
+int32_t ImageLoadResource(uint32_t module, const wchar_t* name, const wchar_t* type, uint32_t* a,
+                          uint32_t* b, uint32_t* flags);
 int32_t ImageLoadResourceTransIndex(uint32_t module, const wchar_t* name, const wchar_t* type,
                                     uint32_t* a, uint32_t* b, uint32_t* flags,
                                     int32_t* transparentIndex);

@@ -21,7 +21,8 @@ int Detect(const std::vector<std::uint8_t>& bytes, const wchar_t* name = L"x.bmp
     const int r = ImageDetectFormat(name, &format, s);
     EXPECT_EQ(ImageMemStreamTell(s), 5);
     ImageMemStreamFree(s);
-    if (r == 0) return static_cast<int>(format);
+    if (r == 0)
+        return static_cast<int>(format);
     EXPECT_EQ(r, 3);
     return -1;
 }
@@ -63,8 +64,8 @@ TEST(FormatDetect, ValidImageFileLooksOnlyAtTheName) {
                                L"C:\\x\\y.Png", L"/no/such/dir/z.dib"}) {
         EXPECT_EQ(ValidImageFile(yes), 1) << yes;
     }
-    for (const wchar_t* no : {L"photo.jpe", L"photo.tiff", L"photo", L"photo.", L"a.b/c",
-                              L"x.jp", L"x.jpgx", L"x.bmp ", L"x.RL"}) {
+    for (const wchar_t* no : {L"photo.jpe", L"photo.tiff", L"photo", L"photo.", L"a.b/c", L"x.jp",
+                              L"x.jpgx", L"x.bmp ", L"x.RL"}) {
         EXPECT_EQ(ValidImageFile(no), 0) << no;
     }
     EXPECT_EQ(ValidImageFile(nullptr), 0);

@@ -1,10 +1,10 @@
 // The global-memory stand-in: handles from a table, lock counts, stale handles, and the
 // test hooks that other suites rely on.
+#include "win32/global_memory.h"
+
 #include <gtest/gtest.h>
 
 #include <set>
-
-#include "win32/global_memory.h"
 
 namespace {
 
@@ -12,13 +12,14 @@ TEST(GlobalMemory, BlocksAreZeroFilledAndHandlesAreTableValues) {
     const std::uint32_t live = Win32LiveGlobalBlocks();
     HGLOBAL h = GlobalAlloc(GHND, 100);
     ASSERT_NE(h, 0u);
-    EXPECT_GE(h, 0x10000u);       // never fits in 16 bits
+    EXPECT_GE(h, 0x10000u);          // never fits in 16 bits
     EXPECT_EQ(h & 0xC0000000u, 0u);  // bits 30 and 31 never set
     EXPECT_EQ(GlobalSize(h), 100u);
     EXPECT_EQ(Win32LiveGlobalBlocks(), live + 1);
     auto* p = static_cast<std::uint8_t*>(GlobalLock(h));
     ASSERT_NE(p, nullptr);
-    for (int i = 0; i < 100; ++i) EXPECT_EQ(p[i], 0) << i;
+    for (int i = 0; i < 100; ++i)
+        EXPECT_EQ(p[i], 0) << i;
     EXPECT_EQ(GlobalFree(h), 0u);
     EXPECT_EQ(Win32LiveGlobalBlocks(), live);
 }
@@ -77,7 +78,8 @@ TEST(GlobalMemory, TheFailureHookFailsExactlyTheNthAllocation) {
     EXPECT_NE(second, 0u);
     EXPECT_EQ(third, 0u);
     EXPECT_NE(fourth, 0u);
-    for (HGLOBAL h : {first, second, fourth}) GlobalFree(h);
+    for (HGLOBAL h : {first, second, fourth})
+        GlobalFree(h);
 
     Win32FailGlobalAllocAfter(1);
     Win32FailGlobalAllocAfter(0);  // turned off again before it struck

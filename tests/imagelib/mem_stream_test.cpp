@@ -1,12 +1,13 @@
 // Memory streams: sources read whole or not at all, reads that never leave the data, the
 // byte reader and the little-endian readers.
+#include "mem_stream.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <vector>
 
 #include "fixture_support.h"
-#include "mem_stream.h"
 #include "tracked_memory.h"
 #include "win32/global_memory.h"
 
@@ -22,7 +23,8 @@ ImageMemStream* FromBytes(const std::vector<std::uint8_t>& bytes) {
 TEST(MemStream, ABufferIsCopiedAndAFileIsReadWhole) {
     fixture::TempDir dir;
     std::vector<std::uint8_t> bytes(200000);
-    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i % 251);
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<std::uint8_t>(i % 251);
     // A name outside ASCII reaches the file system as UTF-8.
     ASSERT_TRUE(fixture::WriteFile(dir.file("data \xC3\xA9\xE2\x82\xAC.bin"), bytes));
     const std::wstring wide = fixture::Wide(dir.path()) + L"/data \u00E9\u20AC.bin";
@@ -46,7 +48,8 @@ TEST(MemStream, ABufferIsCopiedAndAFileIsReadWhole) {
     EXPECT_NE(fromBuffer->base, other);
     EXPECT_EQ(fromBuffer->base[2], 3);
 
-    for (ImageMemStream* s : {fromFile, zeroLength, fromBuffer}) EXPECT_EQ(ImageMemStreamFree(s), 0);
+    for (ImageMemStream* s : {fromFile, zeroLength, fromBuffer})
+        EXPECT_EQ(ImageMemStreamFree(s), 0);
 }
 
 TEST(MemStream, SourcesThatCannotBeReadWholeGiveNullAndLeaveNothing) {
@@ -96,9 +99,9 @@ TEST(MemStream, ReadsStopAtTheEndAndACursorPastItComesBack) {
     EXPECT_EQ(ImageMemStreamTell(s), -2);
 
     ImageMemStreamSeek(s, 1, kSeekSet);
-    EXPECT_EQ(ImageMemStreamRead(out, 0, 4, s), 0);  // elements of no size
+    EXPECT_EQ(ImageMemStreamRead(out, 0, 4, s), 0);            // elements of no size
     EXPECT_EQ(ImageMemStreamRead(out, 1, 0xFFFFFFFFu, s), 2);  // the product needs 64 bits
-    EXPECT_EQ(ImageMemStreamSeek(s, 0, 2), -1);  // no such origin
+    EXPECT_EQ(ImageMemStreamSeek(s, 0, 2), -1);                // no such origin
     ImageMemStreamFree(s);
 }
 
@@ -121,13 +124,16 @@ TEST(MemStream, LittleEndianReadersFillMissingBytesWithZero) {
 
 TEST(MemStream, TheByteReaderRefillsAcrossItsBufferAndNeverLeavesIt) {
     std::vector<std::uint8_t> bytes(kByteReaderBufferSize + 100);
-    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 13);
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<std::uint8_t>(i * 13);
     ImageMemStream* s = FromBytes(bytes);
     ImageByteReader* r = ImageByteReaderOpen(s);
     ASSERT_NE(r, nullptr);
-    for (std::size_t i = 0; i < bytes.size(); ++i) ASSERT_EQ(ImageByteReaderNext(r), bytes[i]) << i;
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        ASSERT_EQ(ImageByteReaderNext(r), bytes[i]) << i;
     // Past the end: the first byte of the last piece read, again and again.
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(ImageByteReaderNext(r), bytes[kByteReaderBufferSize]);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(ImageByteReaderNext(r), bytes[kByteReaderBufferSize]);
     ImageFree(r);
     ImageMemStreamFree(s);
 }

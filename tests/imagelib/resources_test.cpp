@@ -1,8 +1,9 @@
 // Module resources and the screen device context of the platform layer.
+#include "win32/resources.h"
+
 #include <gtest/gtest.h>
 
 #include "win32/gdi.h"
-#include "win32/resources.h"
 
 namespace {
 

@@ -1,8 +1,9 @@
 // The tracked allocator: zero tails, keys and their separation from global handles, and
 // harmless frees.
+#include "tracked_memory.h"
+
 #include <gtest/gtest.h>
 
-#include "tracked_memory.h"
 #include "win32/global_memory.h"
 
 using namespace imagelib;
@@ -17,7 +18,8 @@ TEST(TrackedMemory, ABlockIsZeroFilledWithAZeroTailAndOneGlobalBlock) {
         ASSERT_NE(p, nullptr) << n;
         EXPECT_EQ(ImageBlockSize(p), n);
         // Readers may look up to five bytes past their data: those read as zero.
-        for (std::uint32_t i = 0; i < n + 5; ++i) ASSERT_EQ(p[i], 0) << n << " at " << i;
+        for (std::uint32_t i = 0; i < n + 5; ++i)
+            ASSERT_EQ(p[i], 0) << n << " at " << i;
         EXPECT_EQ(ImageLiveBlockCount(), blocks + 1);
         EXPECT_EQ(Win32LiveGlobalBlocks(), globals + 1);
         ImageFree(p);
@@ -90,9 +92,11 @@ TEST(TrackedMemory, HugeCopyAndSetCoverEveryByteAcrossPieceBoundaries) {
     const std::int32_t n = 65535 * 2 + 7;
     auto* src = static_cast<std::uint8_t*>(ImageAlloc(n));
     auto* dst = static_cast<std::uint8_t*>(ImageAlloc(n));
-    for (std::int32_t i = 0; i < n; ++i) src[i] = static_cast<std::uint8_t>(i * 7);
+    for (std::int32_t i = 0; i < n; ++i)
+        src[i] = static_cast<std::uint8_t>(i * 7);
     EXPECT_EQ(HugeMemCopy(dst, src, n), dst);
-    for (std::int32_t i = 0; i < n; ++i) ASSERT_EQ(dst[i], src[i]) << i;
+    for (std::int32_t i = 0; i < n; ++i)
+        ASSERT_EQ(dst[i], src[i]) << i;
     EXPECT_EQ(HugeMemSet(dst, 0xAB, n - 1), dst);
     EXPECT_EQ(dst[n - 2], 0xAB);
     EXPECT_EQ(dst[n - 1], src[n - 1]);

@@ -41,13 +41,15 @@ HGLOBAL NextFreeHandle(GlobalTable& t) {
     for (;;) {
         HGLOBAL h = t.next;
         t.next = h == kLastHandle ? kFirstHandle : h + 1;
-        if (t.blocks.count(h) == 0) return h;
+        if (t.blocks.count(h) == 0)
+            return h;
     }
 }
 
 // True when the test hook says this allocation is to fail.
 bool InjectedFailure(GlobalTable& t) {
-    if (t.failCountdown == 0) return false;
+    if (t.failCountdown == 0)
+        return false;
     return --t.failCountdown == 0;
 }
 
@@ -57,9 +59,11 @@ extern "C" {
 
 HGLOBAL GlobalAlloc(UINT, SIZE_T bytes) {
     GlobalTable& t = Table();
-    if (bytes == 0 || bytes > kGlobalMaxBlockSize || InjectedFailure(t)) return 0;
+    if (bytes == 0 || bytes > kGlobalMaxBlockSize || InjectedFailure(t))
+        return 0;
     void* data = std::calloc(1, bytes);
-    if (data == nullptr) return 0;
+    if (data == nullptr)
+        return 0;
     try {
         HGLOBAL h = NextFreeHandle(t);
         t.blocks.emplace(h, GlobalBlock{data, bytes, 0});
@@ -72,14 +76,17 @@ HGLOBAL GlobalAlloc(UINT, SIZE_T bytes) {
 
 void* GlobalLock(HGLOBAL mem) {
     GlobalBlock* b = Find(mem);
-    if (b == nullptr) return nullptr;
-    if (b->lockCount < GMEM_LOCKCOUNT) ++b->lockCount;
+    if (b == nullptr)
+        return nullptr;
+    if (b->lockCount < GMEM_LOCKCOUNT)
+        ++b->lockCount;
     return b->data;
 }
 
 BOOL GlobalUnlock(HGLOBAL mem) {
     GlobalBlock* b = Find(mem);
-    if (b == nullptr || b->lockCount == 0) return FALSE;
+    if (b == nullptr || b->lockCount == 0)
+        return FALSE;
     --b->lockCount;
     return b->lockCount > 0 ? TRUE : FALSE;
 }
@@ -87,7 +94,8 @@ BOOL GlobalUnlock(HGLOBAL mem) {
 HGLOBAL GlobalFree(HGLOBAL mem) {
     auto& blocks = Table().blocks;
     auto it = blocks.find(mem);
-    if (it == blocks.end()) return mem;
+    if (it == blocks.end())
+        return mem;
     std::free(it->second.data);
     blocks.erase(it);
     return 0;
@@ -107,6 +115,8 @@ std::uint32_t Win32LiveGlobalBlocks(void) {
     return static_cast<std::uint32_t>(Table().blocks.size());
 }
 
-void Win32FailGlobalAllocAfter(std::uint32_t n) { Table().failCountdown = n; }
+void Win32FailGlobalAllocAfter(std::uint32_t n) {
+    Table().failCountdown = n;
+}
 
 }  // extern "C"

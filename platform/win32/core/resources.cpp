@@ -29,7 +29,8 @@ struct ResourceId {
             return {false, static_cast<WORD>(reinterpret_cast<std::uintptr_t>(p)), {}};
         }
         std::wstring upper(p);
-        for (auto& c : upper) c = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
+        for (auto& c : upper)
+            c = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
         return {true, 0, upper};
     }
     bool operator==(const ResourceId& o) const {
@@ -67,7 +68,8 @@ std::uint32_t NextHandle(std::uint32_t& next, std::uint32_t first, std::uint32_t
     for (;;) {
         std::uint32_t h = next;
         next = h == last ? first : h + 1;
-        if (live.count(h) == 0) return h;
+        if (live.count(h) == 0)
+            return h;
     }
 }
 
@@ -77,7 +79,8 @@ extern "C" {
 
 BOOL Win32RegisterResource(HMODULE module, LPCWSTR type, LPCWSTR name, const void* data,
                            DWORD size) {
-    if (data == nullptr || type == nullptr || name == nullptr) return FALSE;
+    if (data == nullptr || type == nullptr || name == nullptr)
+        return FALSE;
     try {
         Table().registered[ResourceKey{module, ResourceId::From(type), ResourceId::From(name)}] =
             Resource{data, size};
@@ -95,15 +98,18 @@ void Win32UnregisterModuleResources(HMODULE module) {
 }
 
 HRSRC FindResourceW(HMODULE module, LPCWSTR name, LPCWSTR type) {
-    if (name == nullptr || type == nullptr) return 0;
+    if (name == nullptr || type == nullptr)
+        return 0;
     ResourceTable& t = Table();
     try {
         ResourceKey key{module, ResourceId::From(type), ResourceId::From(name)};
-        if (t.registered.count(key) == 0) return 0;
+        if (t.registered.count(key) == 0)
+            return 0;
         // Found handles stay valid for the life of the process, as the platform's do; one
         // per distinct resource.
         for (const auto& entry : t.found) {
-            if (entry.second == key) return entry.first;
+            if (entry.second == key)
+                return entry.first;
         }
         HRSRC h = NextHandle(t.nextFound, kFirstFound, kLastFound, t.found);
         t.found.emplace(h, key);
@@ -116,9 +122,11 @@ HRSRC FindResourceW(HMODULE module, LPCWSTR name, LPCWSTR type) {
 HGLOBAL LoadResource(HMODULE module, HRSRC res) {
     ResourceTable& t = Table();
     auto f = t.found.find(res);
-    if (f == t.found.end() || std::get<0>(f->second) != module) return 0;
+    if (f == t.found.end() || std::get<0>(f->second) != module)
+        return 0;
     auto r = t.registered.find(f->second);
-    if (r == t.registered.end()) return 0;
+    if (r == t.registered.end())
+        return 0;
     try {
         HGLOBAL h = NextHandle(t.nextLoaded, kFirstLoaded, kLastLoaded, t.loaded);
         t.loaded.emplace(h, r->second);
@@ -137,11 +145,14 @@ void* LockResource(HGLOBAL loaded) {
 DWORD SizeofResource(HMODULE module, HRSRC res) {
     const ResourceTable& t = Table();
     auto f = t.found.find(res);
-    if (f == t.found.end() || std::get<0>(f->second) != module) return 0;
+    if (f == t.found.end() || std::get<0>(f->second) != module)
+        return 0;
     auto r = t.registered.find(f->second);
     return r == t.registered.end() ? 0 : r->second.size;
 }
 
-BOOL FreeResource(HGLOBAL loaded) { return Table().loaded.erase(loaded) != 0 ? TRUE : FALSE; }
+BOOL FreeResource(HGLOBAL loaded) {
+    return Table().loaded.erase(loaded) != 0 ? TRUE : FALSE;
+}
 
 }  // extern "C"

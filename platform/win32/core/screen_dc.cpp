@@ -28,12 +28,14 @@ Screen& TheScreen() {
 extern "C" {
 
 HDC GetDC(HWND window) {
-    if (window != 0) return 0;
+    if (window != 0)
+        return 0;
     Screen& s = TheScreen();
     for (;;) {
         HDC dc = s.next;
         s.next = dc == kLastDc ? kFirstDc : dc + 1;
-        if (s.live.count(dc) != 0) continue;
+        if (s.live.count(dc) != 0)
+            continue;
         try {
             s.live.insert(dc);
         } catch (...) {
@@ -43,13 +45,18 @@ HDC GetDC(HWND window) {
     }
 }
 
-int ReleaseDC(HWND, HDC dc) { return TheScreen().live.erase(dc) != 0 ? 1 : 0; }
+int ReleaseDC(HWND, HDC dc) {
+    return TheScreen().live.erase(dc) != 0 ? 1 : 0;
+}
 
 int GetDeviceCaps(HDC dc, int index) {
     const Screen& s = TheScreen();
-    if (s.live.count(dc) == 0) return 0;
-    if (index == BITSPIXEL) return s.bitsPerPixel;
-    if (index == RASTERCAPS) return s.paletteDevice ? RC_PALETTE : 0;
+    if (s.live.count(dc) == 0)
+        return 0;
+    if (index == BITSPIXEL)
+        return s.bitsPerPixel;
+    if (index == RASTERCAPS)
+        return s.paletteDevice ? RC_PALETTE : 0;
     return 0;
 }
 

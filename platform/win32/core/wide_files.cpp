@@ -1,8 +1,8 @@
 #include "win32/wide_files.h"
 
-#include <cstdint>
-
 #include <sys/stat.h>
+
+#include <cstdint>
 
 namespace {
 
@@ -14,7 +14,8 @@ bool AppendUtf8(std::string& out, std::uint32_t c) {
         out += static_cast<char>(0xC0 | (c >> 6));
         out += static_cast<char>(0x80 | (c & 0x3F));
     } else if (c < 0x10000) {
-        if (c >= 0xD800 && c <= 0xDFFF) return false;
+        if (c >= 0xD800 && c <= 0xDFFF)
+            return false;
         out += static_cast<char>(0xE0 | (c >> 12));
         out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
         out += static_cast<char>(0x80 | (c & 0x3F));
@@ -33,9 +34,11 @@ bool AppendUtf8(std::string& out, std::uint32_t c) {
 
 std::string Win32PathToUtf8(const wchar_t* path) {
     std::string out;
-    if (path == nullptr) return out;
+    if (path == nullptr)
+        return out;
     for (const wchar_t* p = path; *p != L'\0'; ++p) {
-        if (!AppendUtf8(out, static_cast<std::uint32_t>(*p))) return std::string();
+        if (!AppendUtf8(out, static_cast<std::uint32_t>(*p)))
+            return std::string();
     }
     return out;
 }
@@ -45,7 +48,8 @@ extern "C" {
 int _wstat(const wchar_t* path, struct _stat* out) {
     std::string name = Win32PathToUtf8(path);
     struct stat st;
-    if (name.empty() || ::stat(name.c_str(), &st) != 0) return -1;
+    if (name.empty() || ::stat(name.c_str(), &st) != 0)
+        return -1;
     if (out != nullptr) {
         out->st_size = st.st_size;
         out->st_mode = st.st_mode;
@@ -56,13 +60,15 @@ int _wstat(const wchar_t* path, struct _stat* out) {
 std::FILE* _wfopen(const wchar_t* path, const wchar_t* mode) {
     std::string name = Win32PathToUtf8(path);
     std::string m = Win32PathToUtf8(mode);
-    if (name.empty() || m.empty()) return nullptr;
+    if (name.empty() || m.empty())
+        return nullptr;
     return std::fopen(name.c_str(), m.c_str());
 }
 
 int _wremove(const wchar_t* path) {
     std::string name = Win32PathToUtf8(path);
-    if (name.empty()) return -1;
+    if (name.empty())
+        return -1;
     return std::remove(name.c_str()) == 0 ? 0 : -1;
 }
 
