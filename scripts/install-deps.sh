@@ -10,6 +10,7 @@ packages=(
   libgtk-3-dev libwebkit2gtk-4.1-dev
   xvfb xauth xdotool dbus-x11 python3-xlib
   imagemagick python3-pil libtiff-tools libgdk-pixbuf-2.0-dev
+  shared-mime-info
 )
 
 missing=()

@@ -16,8 +16,13 @@ using LPCWSTR = const wchar_t*;
 using LPWSTR = wchar_t*;
 using SIZE_T = std::uint64_t;
 
+// GLib defines TRUE and FALSE as macros of the same values; whichever comes first serves.
+#ifndef TRUE
 constexpr BOOL TRUE = 1;
+#endif
+#ifndef FALSE
 constexpr BOOL FALSE = 0;
+#endif
 
 using HGLOBAL = std::uint32_t;  // global-memory handle; 0 is no block
 using HMODULE = std::uint32_t;  // module handle; 0 is the executable itself

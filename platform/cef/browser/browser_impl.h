@@ -1,0 +1,94 @@
+// One browser on the browser side: a web view in a window, with its main frame.
+#pragma once
+
+#include <webkit2/webkit2.h>
+
+#include <vector>
+
+#include "cef/cef_browser.h"
+#include "cef/cef_client.h"
+#include "win32/winuser.h"
+
+class BrowserImpl;
+
+// The procedure of a browser's own window: its destruction ends the browser.
+LRESULT BrowserWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+class FrameImpl : public CefFrame {
+  public:
+    explicit FrameImpl(BrowserImpl* browser) : browser_(browser) {}
+    void Detach() { browser_ = nullptr; }
+
+    bool IsValid() override;
+    bool IsMain() override { return true; }
+    CefString GetURL() override;
+    void LoadURL(const CefString& url) override;
+    CefRefPtr<CefBrowser> GetBrowser() override;
+    // To the render side: a user message to the page's web process.
+    void SendProcessMessage(CefProcessId target, CefRefPtr<CefProcessMessage> message) override;
+
+    void AddRef() const override { ref_.AddRef(); }
+    bool Release() const override;
+    bool HasOneRef() const override { return ref_.HasOneRef(); }
+    bool HasAtLeastOneRef() const override { return ref_.HasAtLeastOneRef(); }
+
+  private:
+    BrowserImpl* browser_;  // not owned: the browser detaches its frame when it goes
+    CefRefCount ref_;
+};
+
+class BrowserImpl : public CefBrowser, public CefBrowserHost {
+  public:
+    // Takes the web view (a reference of its own until the browser closes), whose window is
+    // hwnd; a pop-up also names its top-level window.
+    static CefRefPtr<BrowserImpl> Create(CefRefPtr<CefClient> client, WebKitWebView* view,
+                                         HWND hwnd, HWND topLevel);
+    // The open browsers, oldest first.
+    static std::vector<CefRefPtr<BrowserImpl>> OpenBrowsers();
+    static BrowserImpl* FromView(WebKitWebView* view);  // null when the view has no browser
+
+    // CefBrowser methods:
+    CefRefPtr<CefBrowserHost> GetHost() override { return this; }
+    CefRefPtr<CefFrame> GetMainFrame() override { return frame_; }
+    int GetIdentifier() override { return id_; }
+    bool IsPopup() override { return topLevel_ != 0; }
+    bool IsSame(CefRefPtr<CefBrowser> that) override {
+        return that.get() == static_cast<CefBrowser*>(this);
+    }
+
+    // CefBrowserHost methods:
+    CefRefPtr<CefBrowser> GetBrowser() override { return this; }
+    // Forced: the browser's window is destroyed at once. Otherwise, unless the life-span
+    // handler's DoClose takes the close over, its top-level window is asked to close.
+    void CloseBrowser(bool forceClose) override;
+    CefWindowHandle GetWindowHandle() override { return hwnd_; }
+    void SetFocus(bool focus) override;
+
+    WebKitWebView* View() const { return closed_ ? nullptr : view_; }
+    CefRefPtr<CefClient> Client() const { return client_; }
+    bool IsClosed() const { return closed_; }
+    // The browser's window is going: reports OnBeforeClose and lets go of the view and
+    // the client. Once only.
+    void OnWindowDestroyed();
+    // Reports OnAfterCreated from the loop.
+    void ReportCreatedLater();
+
+    void AddRef() const override { ref_.AddRef(); }
+    bool Release() const override;
+    bool HasOneRef() const override { return ref_.HasOneRef(); }
+    bool HasAtLeastOneRef() const override { return ref_.HasAtLeastOneRef(); }
+
+  private:
+    BrowserImpl(CefRefPtr<CefClient> client, WebKitWebView* view, HWND hwnd, HWND topLevel);
+    ~BrowserImpl() override;
+    void ConnectSignals();
+
+    CefRefPtr<CefClient> client_;
+    WebKitWebView* view_;
+    HWND hwnd_;
+    HWND topLevel_;
+    int id_;
+    bool closed_ = false;
+    CefRefPtr<FrameImpl> frame_;
+    CefRefCount ref_;
+};

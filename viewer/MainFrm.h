@@ -1,0 +1,50 @@
+// The main window: a frame without menu, toolbar or status bar whose client area the
+// browser's window covers. It owns the view, keeps the browser sized to the client area
+// and gives it the keyboard focus.
+#pragma once
+
+#include "CefView.h"
+#include "afx/afxext.h"
+#include "cef/cef_task.h"
+
+class CMainFrame : public CFrameWndEx {
+  public:
+    CMainFrame();
+    ~CMainFrame() override;
+
+    CRuntimeClass* GetRuntimeClass() const override;
+    BOOL OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO* pHandlerInfo) override;
+    BOOL PreCreateWindow(CREATESTRUCT& cs) override;
+
+    // Gives the browser's window the size cx x cy at the client area's origin.
+    void ResizeBrowser(int cx, int cy);
+
+    CCefView* m_pCefView;
+
+  protected:
+    int OnCreate(LPCREATESTRUCT lpCreateStruct) override;
+    void OnSize(UINT nType, int cx, int cy) override;
+    void OnSetFocus(CWnd* pOldWnd) override;
+};
+
+// A resize carried over to the UI thread.
+class CResizeTask : public CefTask {
+  public:
+    CResizeTask(int cx, int cy) : m_cx(cx), m_cy(cy) {}
+    CResizeTask(const CResizeTask&) = delete;
+    CResizeTask& operator=(const CResizeTask&) = delete;
+
+    // CefTask methods:
+    void Execute() override;
+
+    // CefBaseRefCounted methods:
+    void AddRef() const override { m_ref.AddRef(); }
+    bool Release() const override;
+    bool HasOneRef() const override { return m_ref.HasOneRef(); }
+    bool HasAtLeastOneRef() const override { return m_ref.HasAtLeastOneRef(); }
+
+  private:
+    int m_cx;
+    int m_cy;
+    CefRefCount m_ref;
+};
