@@ -251,6 +251,8 @@ class ViewerEndToEnd(unittest.TestCase):
                 popup = wait_for(lambda: [w for w in screen.top_levels() if w != window], "the pop-up")[0]
                 wait_for(lambda: close_to(screen.pixel(*[c + 10 for c in screen.geometry(popup)[:2]]), MAGENTA),
                          "the pop-up's page")
+                wait_for(lambda: popup.get_wm_name() == "pop-up", "the pop-up's title")
+                self.assertEqual(window.get_wm_name(), "Brevona")
 
                 screen.close_like_a_window_manager(window)
                 code, output = viewer.wait()

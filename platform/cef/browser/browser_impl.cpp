@@ -209,8 +209,14 @@ void OnUriChanged(WebKitWebView* view, GParamSpec*, gpointer data) {
     }
 }
 
+// A window of the layer's own (a pop-up's) shows its page's title; a child browser leaves
+// its parent's title to the program.
 void OnTitleChanged(WebKitWebView* view, GParamSpec*, gpointer data) {
     BrowserImpl* browser = Self(data);
+    if (browser->IsPopup()) {
+        const CefString title = FromUtf8(webkit_web_view_get_title(view));
+        SetWindowTextW(GetParent(browser->GetWindowHandle()), title.ToWString().c_str());
+    }
     CefRefPtr<CefClient> client = browser->Client();
     if (CefRefPtr<CefDisplayHandler> handler = client ? client->GetDisplayHandler() : nullptr) {
         handler->OnTitleChange(browser, FromUtf8(webkit_web_view_get_title(view)));
