@@ -71,10 +71,9 @@ int OpenResourceStream(HMODULE module, const wchar_t* name, const wchar_t* type,
     return kOk;
 }
 
-// Runs SerialImageNext until it stops asking for more.
-int RunToEnd(std::uint32_t* a, std::uint32_t* b, std::uint32_t* flags,
+// Steps on from a first step's result r until the load stops asking for more.
+int RunToEnd(int r, std::uint32_t* a, std::uint32_t* b, std::uint32_t* flags,
              std::int32_t* transparentIndex) {
-    int r = kStepAgain;
     while (r == kStepAgain)
         r = SerialImageNext(a, b, flags, transparentIndex);
     return r;
@@ -130,11 +129,9 @@ int32_t SerialImageResourceFirst(uint32_t module, const wchar_t* name, const wch
 int32_t ImageLoadFileTransIndex(const wchar_t* path, const void* buffer, uint32_t length,
                                 uint32_t* a, uint32_t* b, uint32_t* flags,
                                 int32_t* transparentIndex) {
-    uint32_t local = (flags != nullptr ? *flags : 0) | kFlagOneShot;
-    const int r = SerialImageFileFirst(path, buffer, length, a, b, &local);
-    if (r != kStepAgain)
-        return r;
-    return RunToEnd(a, b, flags, transparentIndex);
+    uint32_t oneShot = (flags != nullptr ? *flags : 0) | kFlagOneShot;
+    const int r = SerialImageFileFirst(path, buffer, length, a, b, &oneShot);
+    return RunToEnd(r, a, b, flags, transparentIndex);
 }
 
 int32_t ImageLoadFile(const wchar_t* path, const void* buffer, uint32_t length, uint32_t* a,
@@ -145,11 +142,9 @@ int32_t ImageLoadFile(const wchar_t* path, const void* buffer, uint32_t length, 
 int32_t ImageLoadResourceTransIndex(uint32_t module, const wchar_t* name, const wchar_t* type,
                                     uint32_t* a, uint32_t* b, uint32_t* flags,
                                     int32_t* transparentIndex) {
-    uint32_t local = (flags != nullptr ? *flags : 0) | kFlagOneShot;
-    const int r = SerialImageResourceFirst(module, name, type, a, b, &local);
-    if (r != kStepAgain)
-        return r;
-    return RunToEnd(a, b, flags, transparentIndex);
+    uint32_t oneShot = (flags != nullptr ? *flags : 0) | kFlagOneShot;
+    const int r = SerialImageResourceFirst(module, name, type, a, b, &oneShot);
+    return RunToEnd(r, a, b, flags, transparentIndex);
 }
 
 int32_t ImageLoadResource(uint32_t module, const wchar_t* name, const wchar_t* type, uint32_t* a,

@@ -19,10 +19,3 @@ void CKestryCefApp::OnBeforeCommandLineProcessing(const CefString& /*process_typ
 CefRefPtr<CefRenderProcessHandler> CKestryCefApp::GetRenderProcessHandler() {
     return new ViewerCefProcessHandler;
 }
-
-bool CKestryCefApp::Release() const {
-    if (!m_ref.Release())
-        return false;
-    delete this;
-    return true;
-}

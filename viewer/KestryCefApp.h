@@ -5,7 +5,7 @@
 
 #include "cef/cef_app.h"
 
-class CKestryCefApp : public CefApp, public CefBrowserProcessHandler {
+class CKestryCefApp : public CefRefCounted<CefApp, CefBrowserProcessHandler> {
   public:
     CKestryCefApp() = default;
     CKestryCefApp(const CKestryCefApp&) = delete;
@@ -17,13 +17,4 @@ class CKestryCefApp : public CefApp, public CefBrowserProcessHandler {
     CefRefPtr<CefBrowserProcessHandler> GetBrowserProcessHandler() override { return this; }
     // A new handler on every request; none is kept or reused.
     CefRefPtr<CefRenderProcessHandler> GetRenderProcessHandler() override;
-
-    // CefBaseRefCounted methods:
-    void AddRef() const override { m_ref.AddRef(); }
-    bool Release() const override;
-    bool HasOneRef() const override { return m_ref.HasOneRef(); }
-    bool HasAtLeastOneRef() const override { return m_ref.HasAtLeastOneRef(); }
-
-  private:
-    CefRefCount m_ref;
 };

@@ -51,10 +51,3 @@ bool CKestryCefHandler::OnBeforeBrowse(CefRefPtr<CefBrowser>, CefRefPtr<CefFrame
                                        CefRefPtr<CefRequest>, bool, bool) {
     return false;
 }
-
-bool CKestryCefHandler::Release() const {
-    if (!m_ref.Release())
-        return false;
-    delete this;
-    return true;
-}

@@ -12,13 +12,9 @@
 #include "cef/cef_request_handler.h"
 #include "cef/cef_values.h"
 
-class CKestryCefHandler : public CefClient,
-                          public CefDisplayHandler,
-                          public CefLifeSpanHandler,
-                          public CefLoadHandler,
-                          public CefContextMenuHandler,
-                          public CefDownloadHandler,
-                          public CefRequestHandler {
+class CKestryCefHandler
+    : public CefRefCounted<CefClient, CefDisplayHandler, CefLifeSpanHandler, CefLoadHandler,
+                           CefContextMenuHandler, CefDownloadHandler, CefRequestHandler> {
   public:
     // Receives the handler's reports about the browsers that use it; implemented by the
     // view that owns the main browser.
@@ -87,13 +83,6 @@ class CKestryCefHandler : public CefClient,
     // relative to the folder of the browser's page when it is not found as given.
     static void OpenAttachment(CefRefPtr<CefBrowser> browser, CefRefPtr<CefListValue> arguments);
 
-    // CefBaseRefCounted methods:
-    void AddRef() const override { m_ref.AddRef(); }
-    bool Release() const override;
-    bool HasOneRef() const override { return m_ref.HasOneRef(); }
-    bool HasAtLeastOneRef() const override { return m_ref.HasAtLeastOneRef(); }
-
   private:
     Delegate* m_pDelegate = nullptr;
-    CefRefCount m_ref;
 };

@@ -97,10 +97,3 @@ void CResizeTask::Execute() {
     if (auto* frame = dynamic_cast<CMainFrame*>(AfxGetMainWnd()))
         frame->ResizeBrowser(m_cx, m_cy);
 }
-
-bool CResizeTask::Release() const {
-    if (!m_ref.Release())
-        return false;
-    delete this;
-    return true;
-}

@@ -28,7 +28,7 @@ class CMainFrame : public CFrameWndEx {
 };
 
 // A resize carried over to the UI thread.
-class CResizeTask : public CefTask {
+class CResizeTask : public CefRefCounted<CefTask> {
   public:
     CResizeTask(int cx, int cy) : m_cx(cx), m_cy(cy) {}
     CResizeTask(const CResizeTask&) = delete;
@@ -37,14 +37,7 @@ class CResizeTask : public CefTask {
     // CefTask methods:
     void Execute() override;
 
-    // CefBaseRefCounted methods:
-    void AddRef() const override { m_ref.AddRef(); }
-    bool Release() const override;
-    bool HasOneRef() const override { return m_ref.HasOneRef(); }
-    bool HasAtLeastOneRef() const override { return m_ref.HasAtLeastOneRef(); }
-
   private:
     int m_cx;
     int m_cy;
-    CefRefCount m_ref;
 };

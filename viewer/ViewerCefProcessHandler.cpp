@@ -43,10 +43,3 @@ bool ViewerCefProcessHandler::Execute(const CefString& name, CefRefPtr<CefV8Valu
     // Not handled: the page's call evaluates to undefined and throws nothing.
     return false;
 }
-
-bool ViewerCefProcessHandler::Release() const {
-    if (!ref_.Release())
-        return false;
-    delete this;
-    return true;
-}

@@ -5,7 +5,7 @@
 #include "cef/cef_render_process_handler.h"
 #include "cef/cef_v8.h"
 
-class ViewerCefProcessHandler : public CefRenderProcessHandler, public CefV8Handler {
+class ViewerCefProcessHandler : public CefRefCounted<CefRenderProcessHandler, CefV8Handler> {
   public:
     ViewerCefProcessHandler() = default;
     ViewerCefProcessHandler(const ViewerCefProcessHandler&) = delete;
@@ -19,13 +19,4 @@ class ViewerCefProcessHandler : public CefRenderProcessHandler, public CefV8Hand
     bool Execute(const CefString& name, CefRefPtr<CefV8Value> object,
                  const CefV8ValueList& arguments, CefRefPtr<CefV8Value>& retval,
                  CefString& exception) override;
-
-    // CefBaseRefCounted methods:
-    void AddRef() const override { ref_.AddRef(); }
-    bool Release() const override;
-    bool HasOneRef() const override { return ref_.HasOneRef(); }
-    bool HasAtLeastOneRef() const override { return ref_.HasAtLeastOneRef(); }
-
-  private:
-    CefRefCount ref_;
 };

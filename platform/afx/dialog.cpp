@@ -15,14 +15,6 @@ int DluY(int y) {
     return y * 13 / 8;
 }
 
-std::string Utf8(LPCWSTR text) {
-    gchar* utf8 = g_ucs4_to_utf8(reinterpret_cast<const gunichar*>(text ? text : L""), -1, nullptr,
-                                 nullptr, nullptr);
-    std::string s = utf8 ? utf8 : "";
-    g_free(utf8);
-    return s;
-}
-
 GtkWidget* ControlWidget(const DialogResourceControl& c, GtkDialog* dialog) {
     switch (c.kind) {
         case DialogControlKind::Icon: {
@@ -37,12 +29,12 @@ GtkWidget* ControlWidget(const DialogResourceControl& c, GtkDialog* dialog) {
             return widget;
         }
         case DialogControlKind::Text: {
-            GtkWidget* label = gtk_label_new(Utf8(c.text).c_str());
+            GtkWidget* label = gtk_label_new(Win32TextToUtf8(c.text).c_str());
             gtk_label_set_xalign(GTK_LABEL(label), 0.0f);
             return label;
         }
         case DialogControlKind::Button: {
-            GtkWidget* button = gtk_button_new_with_label(Utf8(c.text).c_str());
+            GtkWidget* button = gtk_button_new_with_label(Win32TextToUtf8(c.text).c_str());
             g_signal_connect_swapped(button, "clicked", G_CALLBACK(+[](GtkDialog* d, GtkWidget* b) {
                                          gtk_dialog_response(d, GPOINTER_TO_INT(g_object_get_data(
                                                                     G_OBJECT(b), "afx-id")));
@@ -76,7 +68,7 @@ std::intptr_t CDialog::DoModal() {
         return -1;
 
     GtkWidget* dialog = gtk_dialog_new();
-    gtk_window_set_title(GTK_WINDOW(dialog), Utf8(tmpl->caption).c_str());
+    gtk_window_set_title(GTK_WINDOW(dialog), Win32TextToUtf8(tmpl->caption).c_str());
     gtk_window_set_resizable(GTK_WINDOW(dialog), FALSE);
     CWnd* parent = m_pParentWnd ? m_pParentWnd : AfxGetMainWnd();
     if (GtkWidget* owner = parent ? Win32GetWidget(parent->m_hWnd) : nullptr) {

@@ -1,72 +1,43 @@
+// The browser side's dispatch of the page's messages. The opener is the one step that asks
+// for the page's URL, so the requests for the main frame show whether a message reached it.
 #include <gtest/gtest.h>
 
 #include "KestryCefHandler.h"
-#include "fake_v8.h"
+#include "fake_browser.h"
 
 namespace {
 
-class DispatchTest : public ::testing::Test {
-  protected:
-    // Dispatches a message from the page at a URL where nothing it could name exists.
-    bool Dispatch(const CefString& name, CefRefPtr<CefListValue> args = nullptr) {
-        CefRefPtr<CefProcessMessage> message = CefProcessMessage::Create(name);
-        if (args) {
-            for (std::size_t i = 0; i < args->GetSize(); ++i) {
-                message->GetArgumentList()->SetString(i, args->GetString(i));
-            }
-        }
-        return handler->OnProcessMessageReceived(browser, browser->mainFrame, PID_RENDERER,
-                                                 message);
-    }
-    static CefRefPtr<CefListValue> Names(std::initializer_list<const char16_t*> names) {
-        CefRefPtr<CefListValue> list = CefListValue::Create();
-        for (const char16_t* name : names)
-            list->SetString(list->GetSize(), name);
-        return list;
-    }
-    void SetUp() override {
-        browser = new FakeBrowser();
-        browser->mainFrame->url = u"file:///nonexistent/bridge/Course/index.html";
-    }
-
+TEST(DispatchTest, OnlyAnExactlyNamedOpenAttachmentWithANameReachesTheOpener) {
+    const struct {
+        const char16_t* name;
+        int names;  // entries in the argument list
+        int opened;
+    } rows[] = {
+        {u"openAttachment", 1, 1},
+        {u"openAttachment", 2, 1},
+        {u"openAttachment", 0, 0},
+        // Without an application object there is no main window to close.
+        {u"titleExit", 1, 0},
+        {u"OpenAttachment", 1, 0},
+        {u"openattachment", 1, 0},
+        {u"openAttachment ", 1, 0},
+        {u"TitleExit", 1, 0},
+        {u"", 1, 0},
+        // The course's other messages are accepted without effect.
+        {u"storeLogin", 1, 0},
+        {u"EXCEPTION", 1, 0},
+    };
     CefRefPtr<CKestryCefHandler> handler = new CKestryCefHandler();
-    CefRefPtr<FakeBrowser> browser;
-};
-
-// The opener is the one step that asks for the page's URL, so the requests for the main
-// frame show whether a message reached it.
-TEST_F(DispatchTest, OpenAttachmentReachesTheOpener) {
-    EXPECT_FALSE(Dispatch(u"openAttachment", Names({u"docs/guide.pdf"})));
-    EXPECT_EQ(browser->mainFrameRequests, 1);
-    EXPECT_FALSE(Dispatch(u"openAttachment", Names({u"a.pdf", u"b.pdf"})));
-    EXPECT_EQ(browser->mainFrameRequests, 2);
-}
-
-TEST_F(DispatchTest, AnEmptyArgumentListOpensNothing) {
-    EXPECT_FALSE(Dispatch(u"openAttachment"));
-    EXPECT_EQ(browser->mainFrameRequests, 0);
-}
-
-TEST_F(DispatchTest, NamesAreComparedExactly) {
-    for (const char16_t* name : {u"OpenAttachment", u"openattachment", u"openAttachment ",
-                                 u"TitleExit", u"titleexit", u""}) {
-        EXPECT_FALSE(Dispatch(name, Names({u"docs/guide.pdf"})));
+    for (const auto& row : rows) {
+        CefRefPtr<FakeBrowser> browser = new FakeBrowser();
+        browser->mainFrame->LoadURL(u"file:///nonexistent/bridge/Course/index.html");
+        CefRefPtr<CefProcessMessage> message = CefProcessMessage::Create(row.name);
+        for (int i = 0; i < row.names; ++i)
+            message->GetArgumentList()->SetString(i, u"docs/guide.pdf");
+        EXPECT_FALSE(
+            handler->OnProcessMessageReceived(browser, browser->mainFrame, PID_RENDERER, message));
+        EXPECT_EQ(browser->mainFrameRequests, row.opened) << CefString(row.name).ToString();
     }
-    EXPECT_EQ(browser->mainFrameRequests, 0);
-}
-
-TEST_F(DispatchTest, TheOtherMessagesOfTheCourseAreAcceptedWithoutEffect) {
-    for (const char16_t* name :
-         {u"storeLogin", u"browseLinkClicked", u"EXCEPTION", u"getWebText", u"updateTimeline"}) {
-        EXPECT_FALSE(Dispatch(name, Names({u"docs/guide.pdf"})));
-    }
-    EXPECT_EQ(browser->mainFrameRequests, 0);
-}
-
-// Without an application object there is no main window to close.
-TEST_F(DispatchTest, TitleExitWithoutAMainWindowDoesNothing) {
-    EXPECT_FALSE(Dispatch(u"titleExit", Names({u"docs/guide.pdf"})));
-    EXPECT_EQ(browser->mainFrameRequests, 0);
 }
 
 }  // namespace

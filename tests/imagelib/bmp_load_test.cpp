@@ -1,61 +1,27 @@
-// BMP files made by independent tools, loaded through the library's exports (one call,
+// BMP files made by independent tools and by hand, loaded through the exports (one call,
 // step by step, from a file, a caller's buffer and a module resource) and compared pixel
 // by pixel with an independent decoder; damaged files end with a code and leave nothing.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdint>
-#include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bmp_codes.h"
 #include "fixture_support.h"
 #include "imagelib.h"
-#include "tracked_memory.h"
 #include "win32/gdi.h"
-#include "win32/global_memory.h"
 #include "win32/resources.h"
 
 namespace {
 
+using fixture::BmpFields;
 using fixture::Decoder;
+using fixture::Loaded;
 
 constexpr HMODULE kFixtureModule = 0x4D42;
-
-// The two handle words of one load, cleaned up whatever happens.
-struct Load {
-    std::uint32_t a = 0;
-    std::uint32_t b = 0;
-    Load() = default;
-    Load(const Load&) = delete;
-    Load& operator=(const Load&) = delete;
-    ~Load() { SerialImageCleanup(&a, &b); }
-};
-
-// The blocks of a finished load, as bytes.
-struct Result {
-    std::vector<std::uint8_t> dib;
-    std::vector<std::uint8_t> palette;
-};
-
-Result Blocks(const Load& load) {
-    Result r;
-    for (auto [handle, out] : {std::pair{load.a, &r.dib}, std::pair{load.b, &r.palette}}) {
-        const auto* p = static_cast<const std::uint8_t*>(GlobalLock(handle));
-        if (p != nullptr) {
-            out->assign(p, p + GlobalSize(handle));
-            GlobalUnlock(handle);
-        }
-    }
-    return r;
-}
-
-int BitCount(const Result& r) {
-    return r.dib[14] | r.dib[15] << 8;
-}
-int PaletteEntries(const Result& r) {
-    return r.palette[2] | r.palette[3] << 8;
-}
 
 class BmpLoadTest : public ::testing::Test {
   protected:
@@ -64,263 +30,215 @@ class BmpLoadTest : public ::testing::Test {
     static void SetUpTestSuite() {
         dir_ = new fixture::TempDir;
         ASSERT_TRUE(fixture::Python("make_bmp.py", {dir_->path()}));
-        const std::string rose = "rose:";
-        const std::vector<std::vector<std::string>> recipes = {
-            {rose, "-crop", "37x21+9+7", "+repage", "BMP3:" + file("im24.bmp")},
-            {rose, "-crop", "37x21+9+7", "+repage", "-colors", "200", "-type", "palette",
-             "BMP3:" + file("im8.bmp")},
-            {rose, "-crop", "37x21+9+7", "+repage", "-colors", "16", "-type", "palette",
-             "BMP3:" + file("im4.bmp")},
-            {rose, "-crop", "37x21+9+7", "+repage", "-monochrome", "BMP3:" + file("im1.bmp")},
-            {rose, "-colors", "100", "-type", "palette", "-compress", "RLE",
-             "BMP3:" + file("im_rle8.bmp")},
-            {rose, "BMP3:" + file("im_rose24.bmp")},
-            {rose, "-crop", "35x17+1+1", "+repage", "BMP2:" + file("im_os2_24.bmp")},
-            {rose, "-crop", "35x17+1+1", "+repage", "-colors", "16", "-type", "palette",
-             "BMP2:" + file("im_os2_4.bmp")},
-        };
-        for (const auto& recipe : recipes) {
-            ASSERT_TRUE(fixture::Convert(recipe)) << recipe.back();
-        }
+        const std::vector<std::string> crop = {"rose:", "-crop", "37x21+9+7", "+repage"};
+        const std::vector<std::string> crop2 = {"rose:", "-crop", "35x17+1+1", "+repage"};
+        const std::pair<std::vector<std::string>, std::vector<std::string>> recipes[] = {
+            {crop, {"BMP3:" + file("im24.bmp")}},
+            {crop, {"-type", "palette", "-colors", "200", "BMP3:" + file("im8.bmp")}},
+            {crop, {"-type", "palette", "-colors", "16", "BMP3:" + file("im4.bmp")}},
+            {crop, {"-monochrome", "BMP3:" + file("im1.bmp")}},
+            {{"rose:"},
+             {"-type", "palette", "-colors", "100", "-compress", "RLE",
+              "BMP3:" + file("im_rle8.bmp")}},
+            {{"rose:"}, {"BMP3:" + file("im_rose24.bmp")}},
+            {crop2, {"BMP2:" + file("im_os2_24.bmp")}},
+            {crop2, {"-type", "palette", "-colors", "16", "BMP2:" + file("im_os2_4.bmp")}}};
+        for (const auto& [base, more] : recipes)
+            ASSERT_TRUE(fixture::Convert(base, more)) << more.back();
     }
     static void TearDownTestSuite() {
         delete dir_;
         dir_ = nullptr;
     }
-    void SetUp() override {
-        tracked_ = imagelib::ImageLiveBlockCount();
-        globals_ = Win32LiveGlobalBlocks();
-    }
     void TearDown() override {
-        EXPECT_EQ(imagelib::ImageLiveBlockCount(), tracked_) << "tracked blocks left behind";
-        EXPECT_EQ(Win32LiveGlobalBlocks(), globals_) << "global blocks left behind";
+        EXPECT_EQ(live_.Leaked(), "");
         Win32UnregisterModuleResources(kFixtureModule);
         Win32SetScreenFormat(32, FALSE);
     }
-
     static std::string file(const std::string& name) { return dir_->file(name); }
 
-    // A one-shot load of a fixture; its result (empty when the load failed).
-    static Result LoadFile(const std::string& name, std::uint32_t flags = 0) {
-        Load load;
-        const std::wstring path = fixture::Wide(file(name));
-        const int r = ImageLoadFile(path.c_str(), nullptr, 0, &load.a, &load.b, &flags);
-        EXPECT_EQ(r, IMAGELIB_FINISHED) << name;
-        return r == IMAGELIB_FINISHED ? Blocks(load) : Result{};
-    }
-
-    static void ExpectLikeReference(const std::string& name, const std::string& reference,
-                                    Decoder decoder, int bits) {
-        SCOPED_TRACE(name);
-        fixture::RgbImage expected;
-        ASSERT_TRUE(fixture::ReferenceDecode(file(reference), decoder, &expected));
-        const Result r = LoadFile(name);
-        ASSERT_FALSE(r.dib.empty());
-        EXPECT_EQ(BitCount(r), bits);
-        EXPECT_EQ(PaletteEntries(r), bits <= 8 ? 1 << bits : 0);
-        EXPECT_EQ(fixture::CompareRgb(expected, fixture::RgbFromPackedDib(r.dib.data())), "");
-    }
-
-  private:
     static fixture::TempDir* dir_;
-    std::uint32_t tracked_ = 0;
-    std::uint32_t globals_ = 0;
+    fixture::LiveBlocks live_;
 };
 
 fixture::TempDir* BmpLoadTest::dir_ = nullptr;
 
-TEST_F(BmpLoadTest, LoadsImageMagicksFilesOfEveryDepthLikePil) {
-    ExpectLikeReference("im24.bmp", "im24.bmp", Decoder::Pil, 24);
-    ExpectLikeReference("im8.bmp", "im8.bmp", Decoder::Pil, 8);
-    ExpectLikeReference("im4.bmp", "im4.bmp", Decoder::Pil, 4);
-    ExpectLikeReference("im1.bmp", "im1.bmp", Decoder::Pil, 1);
-    ExpectLikeReference("im_rle8.bmp", "im_rle8.bmp", Decoder::Pil, 8);
-    ExpectLikeReference("im_os2_24.bmp", "im_os2_24.bmp", Decoder::Pil, 24);
-    ExpectLikeReference("im_os2_4.bmp", "im_os2_4.bmp", Decoder::Pil, 4);
-}
-
-TEST_F(BmpLoadTest, LoadsTopDownAndOs2FilesLikePil) {
-    ExpectLikeReference("topdown24.bmp", "topdown24.bmp", Decoder::Pil, 24);
-    ExpectLikeReference("topdown8.bmp", "topdown8.bmp", Decoder::Pil, 8);
-    ExpectLikeReference("topdown1.bmp", "topdown1.bmp", Decoder::Pil, 1);
-    ExpectLikeReference("os2core8.bmp", "os2core8.bmp", Decoder::Pil, 8);
-    ExpectLikeReference("os2core1.bmp", "os2core1.bmp", Decoder::Pil, 1);
-    // The first bitmap of an OS/2 bitmap array is the same file without the array.
-    ExpectLikeReference("array4.bmp", "array4_plain.bmp", Decoder::Pil, 4);
-}
-
-TEST_F(BmpLoadTest, LoadsRunLengthFilesWithDeltasAndOddRunsLikeImageMagick) {
-    // PIL's run-length decoder gets deltas and odd RLE4 runs wrong: ImageMagick decodes.
-    ExpectLikeReference("rle8.bmp", "rle8.bmp", Decoder::ImageMagick, 8);
-    ExpectLikeReference("rle4.bmp", "rle4.bmp", Decoder::ImageMagick, 4);
-    ExpectLikeReference("rle8_topdown.bmp", "rle8_topdown.bmp", Decoder::ImageMagick, 8);
-}
-
-TEST_F(BmpLoadTest, LoadsTheInformationHeadersOfOs2LikeAnIndependentDecoder) {
-    // PIL knows only the 64-byte one of these; ImageMagick misreads that one.
-    for (const char* name : {"header16_4.bmp", "header42_4.bmp", "header46_4.bmp"}) {
-        ExpectLikeReference(name, name, Decoder::ImageMagick, 4);
-    }
-    ExpectLikeReference("header64_4.bmp", "header64_4.bmp", Decoder::Pil, 4);
-}
-
-TEST_F(BmpLoadTest, BufferAndResourceGiveTheSameImageAsTheFile) {
-    for (const char* name : {"im8.bmp", "im_rle8.bmp", "rle4.bmp", "topdown24.bmp"}) {
-        SCOPED_TRACE(name);
-        const Result fromFile = LoadFile(name);
-        ASSERT_FALSE(fromFile.dib.empty());
-        const std::vector<std::uint8_t> bytes = fixture::ReadFile(file(name));
-
-        Load buffer;
-        const std::wstring missing = fixture::Wide(file("no-such-file.bmp"));
-        ASSERT_EQ(ImageLoadFile(missing.c_str(), bytes.data(), std::uint32_t(bytes.size()),
-                                &buffer.a, &buffer.b, nullptr),
-                  IMAGELIB_FINISHED);
-        const Result fromBuffer = Blocks(buffer);
-        EXPECT_EQ(fromBuffer.dib, fromFile.dib);
-        EXPECT_EQ(fromBuffer.palette, fromFile.palette);
-
-        ASSERT_TRUE(Win32RegisterResource(kFixtureModule, RT_RCDATA(), L"Picture", bytes.data(),
-                                          DWORD(bytes.size())));
-        Load resource;
-        ASSERT_EQ(ImageLoadResource(kFixtureModule, L"PICTURE", RT_RCDATA(), &resource.a,
-                                    &resource.b, nullptr),
-                  IMAGELIB_FINISHED);
-        const Result fromResource = Blocks(resource);
-        EXPECT_EQ(fromResource.dib, fromFile.dib);
-        EXPECT_EQ(fromResource.palette, fromFile.palette);
-    }
-}
-
-// A stepwise load: 68 until 69, the percent never falling and ending at 100; the result
-// equals the one-shot load's.
-void ExpectStepwise(const std::string& path, std::uint32_t flags, const Result& oneShot,
-                    int minCalls) {
-    Load load;
-    const std::wstring wide = fixture::Wide(path);
-    ASSERT_EQ(SerialImageFileFirst(wide.c_str(), nullptr, 0, &load.a, &load.b, &flags),
-              IMAGELIB_CALL_AGAIN);
-    int previous = SerialImagePercentComplete(&load.a, &load.b);
-    int calls = 0;
-    int r = IMAGELIB_CALL_AGAIN;
-    while (r == IMAGELIB_CALL_AGAIN && calls < 100000) {
-        r = SerialImageNext(&load.a, &load.b, &flags, nullptr);
-        ++calls;
-        const int percent = SerialImagePercentComplete(&load.a, &load.b);
-        EXPECT_GE(percent, previous) << "after call " << calls;
-        EXPECT_LE(percent, 100);
-        previous = percent;
-    }
-    ASSERT_EQ(r, IMAGELIB_FINISHED);
-    EXPECT_EQ(previous, 100);
-    EXPECT_GE(calls, minCalls) << "the rows come in steps";
-    const Result result = Blocks(load);
-    EXPECT_EQ(result.dib, oneShot.dib);
-    EXPECT_EQ(result.palette, oneShot.palette);
-    EXPECT_EQ(SerialImageNext(&load.a, &load.b, nullptr, nullptr), IMAGELIB_FINISHED);
-    EXPECT_EQ(SerialImageCleanup(&load.a, &load.b), 0);
-    EXPECT_EQ(SerialImageCleanup(&load.a, &load.b), 1);
-}
-
-TEST_F(BmpLoadTest, StepwiseLoadsGiveTheOneShotImageWithRisingPercent) {
-    // 46 rows, 10 a step: five decoding calls and the finalise step at least.
-    for (const char* name : {"im_rose24.bmp", "im_rle8.bmp"}) {
-        SCOPED_TRACE(name);
-        ExpectStepwise(file(name), 0, LoadFile(name), 6);
-    }
-    // Reduced to a palette display's colours (without dithering, which varies from load to
-    // load): the reducer reports the second half of the progress, for a 4-bit image too.
-    Win32SetScreenFormat(8, TRUE);
-    const std::uint32_t reduce = IMAGELIB_REDUCE | IMAGELIB_NEAREST_COLOUR;
-    for (const char* name : {"im_rose24.bmp", "im_rle8.bmp", "im4.bmp"}) {
-        SCOPED_TRACE(name);
-        ExpectStepwise(file(name), reduce, LoadFile(name, reduce), 6);
-    }
-}
-
-TEST_F(BmpLoadTest, ALoadAbandonedWhileDecodingFreesEverything) {
-    for (const char* name : {"im_rle8.bmp", "im_rose24.bmp"}) {
-        Load load;
-        const std::wstring path = fixture::Wide(file(name));
-        ASSERT_EQ(SerialImageFileFirst(path.c_str(), nullptr, 0, &load.a, &load.b, nullptr),
-                  IMAGELIB_CALL_AGAIN);
-        ASSERT_EQ(SerialImageNext(&load.a, &load.b, nullptr, nullptr), IMAGELIB_CALL_AGAIN);
-        EXPECT_EQ(SerialImageCleanup(&load.a, &load.b), 0) << name;
-    }
-}
-
-TEST_F(BmpLoadTest, HeaderFaultsEndTheFirstStepWithTheirCodes) {
-    struct Case {
-        std::size_t at;  // byte to change
-        std::vector<std::uint8_t> with;
-        int expected;
-    };
-    const std::vector<Case> cases = {
-        {0, {'B', 'X'}, IMAGELIB_NOT_FOUND},          // no format recognised at all
-        {0, {'B', 'A'}, imagelib::kBmpNoFileHeader},  // an array without a bitmap
-        {18, {0, 0, 0, 0}, imagelib::kBmpBadSize},
-        {18, {0xF6, 0xFF, 0xFF, 0xFF}, imagelib::kBmpBadSize},  // width -10
-        {22, {0, 0, 0, 0x40}, IMAGELIB_OUT_OF_MEMORY},          // a billion rows
-        {26, {2, 0}, imagelib::kBmpBadPlaneCount},
-        {28, {32, 0}, imagelib::kBmpBadBitCount},
-        {14, {108, 0, 0, 0}, imagelib::kBmpBadHeaderSize},
-    };
-    const std::vector<std::uint8_t> good = fixture::ReadFile(file("im8.bmp"));
-    for (const Case& c : cases) {
-        std::vector<std::uint8_t> bytes = good;
-        std::copy(c.with.begin(), c.with.end(), bytes.begin() + std::ptrdiff_t(c.at));
-        Load load;
-        EXPECT_EQ(SerialImageFileFirst(nullptr, bytes.data(), std::uint32_t(bytes.size()), &load.a,
-                                       &load.b, nullptr),
-                  c.expected)
-            << "byte " << c.at;
-        EXPECT_EQ(load.a | load.b, 0u) << "the failed load is freed";
-    }
-}
-
-TEST_F(BmpLoadTest, AnUnknownCompressionEndsTheDecodingWith303) {
-    std::vector<std::uint8_t> bytes = fixture::ReadFile(file("im8.bmp"));
-    bytes[30] = 3;  // bit fields, which an 8-bit file cannot have
-    Load load;
-    EXPECT_EQ(ImageLoadFile(nullptr, bytes.data(), std::uint32_t(bytes.size()), &load.a, &load.b,
-                            nullptr),
-              imagelib::kBmpBadCompression);
-    EXPECT_EQ(load.a | load.b, 0u);
-}
-
-TEST_F(BmpLoadTest, DamagedAndTruncatedFilesEndWithACodeAndLeaveNothing) {
-    for (const char* name : {"rle8_long_runs.bmp", "rle4_long_runs.bmp", "rle8_delta_out.bmp",
-                             "rle4_delta_out.bmp", "rle8_many_lines.bmp", "rle4_many_lines.bmp",
-                             "rle8_no_end.bmp", "rle4_no_end.bmp", "rle8_empty.bmp"}) {
-        Load load;
-        const std::wstring path = fixture::Wide(file(name));
-        EXPECT_EQ(ImageLoadFile(path.c_str(), nullptr, 0, &load.a, &load.b, nullptr),
-                  IMAGELIB_FINISHED)
-            << name;
-    }
-    for (const char* name : {"im8.bmp", "im_rle8.bmp", "rle4.bmp", "im_os2_4.bmp", "array4.bmp"}) {
-        const std::vector<std::uint8_t> whole = fixture::ReadFile(file(name));
-        for (std::size_t keep = 1; keep < whole.size(); keep += 1 + keep / 8) {
-            SCOPED_TRACE(std::string(name) + " cut to " + std::to_string(keep) + " bytes");
-            Load load;
-            const int r = ImageLoadFile(nullptr, whole.data(), std::uint32_t(keep), &load.a,
-                                        &load.b, nullptr);
-            // Cut in the header: a header code; after it, the rows that are there.
-            EXPECT_NE(r, IMAGELIB_CALL_AGAIN);
-            if (r != IMAGELIB_FINISHED) {
-                EXPECT_EQ(load.a | load.b, 0u);
-            }
+TEST_F(BmpLoadTest, EveryKindOfBmpLoadsLikeAnIndependentDecoder) {
+    using Cases = std::vector<std::pair<const char*, int>>;  // file name, bits per pixel
+    const Cases pil = {{"im24.bmp", 24},    {"im8.bmp", 8},        {"im4.bmp", 4},
+                       {"im1.bmp", 1},      {"im_rle8.bmp", 8},    {"im_os2_24.bmp", 24},
+                       {"im_os2_4.bmp", 4}, {"topdown24.bmp", 24}, {"topdown8.bmp", 8},
+                       {"topdown1.bmp", 1}, {"os2core8.bmp", 8},   {"os2core1.bmp", 1},
+                       {"array4.bmp", 4},   {"header64_4.bmp", 4}};
+    // PIL gets run-length deltas and odd RLE4 runs wrong, and knows only the 64-byte one of
+    // the OS/2 information headers, which ImageMagick misreads.
+    const Cases magick = {{"rle8.bmp", 8},       {"rle4.bmp", 4},       {"rle8_topdown.bmp", 8},
+                          {"header16_4.bmp", 4}, {"header42_4.bmp", 4}, {"header46_4.bmp", 4}};
+    for (auto [decoder, cases] : {std::pair{Decoder::Pil, &pil}, {Decoder::ImageMagick, &magick}}) {
+        for (auto [name, bits] : *cases) {
+            SCOPED_TRACE(name);
+            // The first bitmap of an OS/2 bitmap array is the same file without the array.
+            const std::string reference =
+                name == std::string("array4.bmp") ? "array4_plain.bmp" : name;
+            fixture::RgbImage expected;
+            ASSERT_TRUE(fixture::ReferenceDecode(file(reference), decoder, &expected));
+            const Loaded r = fixture::LoadFile(file(name));
+            ASSERT_EQ(r.code, IMAGELIB_FINISHED);
+            EXPECT_EQ(r.bits(), bits);
+            EXPECT_EQ(r.paletteCount(), bits <= 8 ? 1 << bits : 0);
+            EXPECT_EQ(fixture::CompareRgb(expected, r.rgb()), "");
         }
     }
 }
 
-TEST_F(BmpLoadTest, AMissingFileGives3AndItsCleanUpFreesTheContext) {
-    Load load;
-    const std::wstring path = fixture::Wide(file("missing.bmp"));
-    EXPECT_EQ(ImageLoadFile(path.c_str(), nullptr, 0, &load.a, &load.b, nullptr),
-              IMAGELIB_NOT_FOUND);
-    EXPECT_EQ(SerialImageCleanup(&load.a, &load.b), 0);
-    EXPECT_EQ(SerialImageCleanup(&load.a, &load.b), 1);
+// Loads a registered resource step by step through its integer id.
+Loaded ResourceStepwise(std::uint32_t flags) {
+    fixture::Words w;
+    Loaded out;
+    out.code = SerialImageResourceFirst(kFixtureModule, MAKEINTRESOURCEW(7), RT_BITMAP(), &w.a,
+                                        &w.b, &flags);
+    while (out.code == IMAGELIB_CALL_AGAIN)
+        out.code = SerialImageNext(&w.a, &w.b, &flags, nullptr);
+    out.dib = fixture::CopyBlock(w.a);
+    out.palette = fixture::CopyBlock(w.b);
+    return out;
+}
+
+TEST_F(BmpLoadTest, BufferResourceAndStepwiseLoadsGiveTheOneShotImage) {
+    // Reduced to a palette display's colours without dithering, which varies from load to
+    // load; the reducer reports the second half of the progress, for a 4-bit image too.
+    Win32SetScreenFormat(8, TRUE);
+    for (std::uint32_t flags : {0u, std::uint32_t{IMAGELIB_REDUCE | IMAGELIB_NEAREST_COLOUR}}) {
+        for (const char* name :
+             {"im8.bmp", "im4.bmp", "im_rle8.bmp", "rle4.bmp", "topdown24.bmp", "im_rose24.bmp"}) {
+            SCOPED_TRACE(std::string(name) + " flags " + std::to_string(flags));
+            const Loaded once = fixture::LoadFile(file(name), flags);
+            ASSERT_EQ(once.code, IMAGELIB_FINISHED);
+            const std::vector<std::uint8_t> bytes = fixture::ReadFile(file(name));
+            const Loaded buffer = fixture::LoadBytes(bytes, flags);
+            EXPECT_TRUE(buffer.dib == once.dib && buffer.palette == once.palette);
+
+            const Loaded stepwise = fixture::LoadStepwise(file(name), flags);
+            EXPECT_TRUE(stepwise.dib == once.dib && stepwise.palette == once.palette);
+            const int height = once.dib[8] | once.dib[9] << 8;
+            EXPECT_GE(stepwise.percents.size(), std::size_t(height / 10 + 1)) << "steps of rows";
+
+            ASSERT_TRUE(Win32RegisterResource(kFixtureModule, RT_RCDATA(), L"Picture", bytes.data(),
+                                              DWORD(bytes.size())));
+            ASSERT_TRUE(Win32RegisterResource(kFixtureModule, RT_BITMAP(), MAKEINTRESOURCEW(7),
+                                              bytes.data(), DWORD(bytes.size())));
+            fixture::Words w;
+            std::uint32_t f = flags;
+            ASSERT_EQ(ImageLoadResource(kFixtureModule, L"PICTURE", RT_RCDATA(), &w.a, &w.b, &f),
+                      IMAGELIB_FINISHED);
+            EXPECT_EQ(fixture::CopyBlock(w.a), once.dib);
+            const Loaded resource = ResourceStepwise(flags);
+            EXPECT_TRUE(resource.dib == once.dib && resource.palette == once.palette);
+        }
+    }
+}
+
+TEST_F(BmpLoadTest, HeaderFaultsEndTheLoadWithTheirCodes) {
+    struct Case {
+        BmpFields fields;
+        int expected;
+    };
+    std::vector<Case> cases = {
+        {BmpFields{0, 2, 7, 40, 0, 0, 3}, imagelib::kBmpBadSize},  // the size is checked first
+        {BmpFields{4, 0}, imagelib::kBmpBadSize},
+        {BmpFields{-4, 2}, imagelib::kBmpBadSize},
+        {BmpFields{4, 2, 8, 40, 0, 0, 2}, imagelib::kBmpBadPlaneCount},
+        {BmpFields{100000, 100000, 24}, IMAGELIB_OUT_OF_MEMORY},  // sizes in 64 bits
+        {BmpFields{INT_MAX, 1, 24}, IMAGELIB_OUT_OF_MEMORY},
+        {BmpFields{1, INT_MIN}, IMAGELIB_OUT_OF_MEMORY},  // top-down with no positive height
+        {BmpFields{4, 0x40000000}, IMAGELIB_OUT_OF_MEMORY},
+        {BmpFields{4, -3}, IMAGELIB_FINISHED},  // top-down
+    };
+    for (std::uint16_t bits : {0, 2, 7, 16, 32})
+        cases.push_back({BmpFields{4, 2, bits}, imagelib::kBmpBadBitCount});
+    for (std::uint32_t size : {0u, 8u, 13u, 18u, 41u, 62u, 68u, 108u, 124u})
+        cases.push_back({BmpFields{4, 2, 8, size}, imagelib::kBmpBadHeaderSize});
+    for (std::uint32_t size : {16u, 20u, 42u, 44u, 46u, 48u, 64u})
+        cases.push_back({BmpFields{4, 2, 8, size}, IMAGELIB_FINISHED});
+    for (std::uint32_t compression : {3u, 4u, 0xFFFFFFFFu})
+        cases.push_back({BmpFields{4, 2, 8, 40, 0, compression}, imagelib::kBmpBadCompression});
+    for (const Case& c : cases) {
+        const BmpFields& f = c.fields;
+        const Loaded r =
+            fixture::LoadBytes(fixture::MakeBmp(f, std::vector<std::uint8_t>(1024), {1, 2, 3, 4}));
+        EXPECT_EQ(r.code, c.expected)
+            << f.width << "x" << f.height << " bits " << f.bits << " header " << f.headerSize
+            << " planes " << f.planes << " compression " << f.compression;
+    }
+    // No bitmap behind "BA"; the largest core header, 65535 x 65535 pixels.
+    std::vector<std::uint8_t> array = {'B', 'A'};
+    array.resize(14);
+    array.insert(array.end(), {'B', 'A'});
+    array.resize(70);
+    EXPECT_EQ(fixture::LoadBytes(array).code, imagelib::kBmpNoFileHeader);
+    const std::vector<std::uint8_t> core = {'B',  'M',  0,    0,    0, 0,  0,  0, 0,
+                                            0,    26,   0,    0,    0, 12, 0,  0, 0,
+                                            0xFF, 0xFF, 0xFF, 0xFF, 1, 0,  24, 0};
+    EXPECT_EQ(fixture::LoadBytes(core).code, IMAGELIB_OUT_OF_MEMORY);
+}
+
+TEST_F(BmpLoadTest, ThePaletteHoldsColoursUsedEntriesAtMost256) {
+    std::vector<std::uint8_t> quads;
+    for (int i = 0; i < 256; ++i)
+        quads.insert(quads.end(),
+                     {std::uint8_t(i), std::uint8_t(255 - i), std::uint8_t(i / 2 + 1), 0x5A});
+    for (auto [used, expected] : {std::pair{0, 256}, {300, 256}, {2, 2}, {17, 17}}) {
+        const Loaded r = fixture::LoadBytes(fixture::MakeBmp({4, 2, 8, 40, std::uint32_t(used)},
+                                                             quads, std::vector<std::uint8_t>(8)));
+        ASSERT_EQ(r.code, IMAGELIB_FINISHED);
+        for (int i = 0; i < 256; ++i) {
+            const std::uint8_t* q = &r.dib[40 + i * 4];
+            const bool read = i < expected;
+            EXPECT_TRUE(q[0] == (read ? i : 0) && q[1] == (read ? 255 - i : 0) &&
+                        q[2] == (read ? i / 2 + 1 : 0))
+                << used << " colours used, entry " << i;
+        }
+    }
+}
+
+TEST_F(BmpLoadTest, DamagedRunLengthStreamsStayInsideTheirRowsAndEnd) {
+    for (const char* name : {"rle8_long_runs.bmp", "rle4_long_runs.bmp", "rle8_delta_out.bmp",
+                             "rle4_delta_out.bmp", "rle8_many_lines.bmp", "rle4_many_lines.bmp",
+                             "rle8_no_end.bmp", "rle4_no_end.bmp", "rle8_empty.bmp"}) {
+        SCOPED_TRACE(name);
+        const Loaded r = fixture::LoadStepwise(file(name));
+        ASSERT_EQ(r.code, IMAGELIB_FINISHED);
+        // 4 x 3 pixels: 12 bytes of rows; the block's room behind them stays untouched.
+        ASSERT_GT(r.dib.size(), 1064u + 12u);
+        EXPECT_EQ(std::vector<std::uint8_t>(r.rows() + 12, r.dib.data() + r.dib.size()),
+                  std::vector<std::uint8_t>(r.dib.size() - 1064 - 12, 0));
+    }
+    // Runs are clipped at the row's end; what came before the data ended is kept.
+    auto rows = [](const char* name) {
+        const Loaded r = fixture::LoadFile(file(name));
+        return std::vector<std::uint8_t>(r.rows(), r.rows() + 12);
+    };
+    EXPECT_EQ(rows("rle8_long_runs.bmp"),
+              (std::vector<std::uint8_t>{7, 7, 7, 7, 0, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(rows("rle8_no_end.bmp"),
+              (std::vector<std::uint8_t>{1, 1, 1, 1, 1, 2, 0, 0, 0, 0, 0, 0}));
+}
+
+TEST_F(BmpLoadTest, TruncatedFilesEndWithACodeAndKeepTheRowsThatAreThere) {
+    for (const char* name : {"im8.bmp", "im_rle8.bmp", "rle4.bmp", "im_os2_4.bmp", "array4.bmp"}) {
+        const std::vector<std::uint8_t> whole = fixture::ReadFile(file(name));
+        for (std::size_t keep = 1; keep < whole.size(); keep += 1 + keep / 8) {
+            const std::vector<std::uint8_t> cut(whole.begin(),
+                                                whole.begin() + std::ptrdiff_t(keep));
+            EXPECT_NE(fixture::LoadBytes(cut).code, IMAGELIB_CALL_AGAIN)
+                << name << " cut to " << keep << " bytes";
+        }
+    }
+    const Loaded r = fixture::LoadBytes(
+        fixture::MakeBmp({4, 4, 8, 40, 2}, std::vector<std::uint8_t>(8), {1, 1, 1, 1, 2, 2}));
+    ASSERT_EQ(r.code, IMAGELIB_FINISHED);
+    EXPECT_EQ(std::vector<std::uint8_t>(r.rows(), r.rows() + 16),
+              (std::vector<std::uint8_t>{1, 1, 1, 1, 2, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
 }
 
 }  // namespace

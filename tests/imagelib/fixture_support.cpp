@@ -1,8 +1,11 @@
 #include "fixture_support.h"
 
+#include <gtest/gtest.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +13,10 @@
 #include <fstream>
 #include <iterator>
 #include <sstream>
+
+#include "imagelib.h"
+#include "tracked_memory.h"
+#include "win32/global_memory.h"
 
 namespace fixture {
 namespace fs = std::filesystem;
@@ -29,34 +36,30 @@ TempDir::~TempDir() {
     }
 }
 
+namespace {
+
+// Runs a program with arguments (no shell) and waits for it; true when it exits with 0.
 bool Run(const std::vector<std::string>& argv) {
     std::vector<char*> args;
-    for (const std::string& a : argv) {
+    for (const std::string& a : argv)
         args.push_back(const_cast<char*>(a.c_str()));
-    }
     args.push_back(nullptr);
     std::fflush(nullptr);
-    const pid_t pid = fork();
-    if (pid < 0) {
+    pid_t pid = 0;
+    int status = -1;
+    if (posix_spawn(&pid, args[0], nullptr, nullptr, args.data(), environ) != 0)
         return false;
-    }
-    if (pid == 0) {
-        execv(args[0], args.data());
-        _exit(127);
-    }
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR) {
-            return false;
-        }
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-bool Convert(const std::vector<std::string>& args) {
-    std::vector<std::string> argv{"/usr/bin/convert"};
-    argv.insert(argv.end(), args.begin(), args.end());
-    return Run(argv);
+}  // namespace
+
+bool Convert(std::vector<std::string> args, const std::vector<std::string>& more) {
+    args.insert(args.begin(), "/usr/bin/convert");
+    args.insert(args.end(), more.begin(), more.end());
+    return Run(args);
 }
 
 bool Python(const std::string& script, const std::vector<std::string>& args) {
@@ -90,14 +93,11 @@ bool ReadPpm(const std::string& path, RgbImage* out) {
     std::string magic;
     int maxValue = 0;
     head >> magic >> out->width >> out->height >> maxValue;
-    if (!head || magic != "P6" || maxValue != 255 || out->width <= 0 || out->height <= 0) {
-        return false;
-    }
     const std::size_t start = std::size_t(head.tellg()) + 1;  // one blank after the header
     const std::size_t size = std::size_t(out->width) * out->height * 3;
-    if (bytes.size() < start + size) {
+    if (!head || magic != "P6" || maxValue != 255 || out->width <= 0 || out->height <= 0 ||
+        bytes.size() < start + size)
         return false;
-    }
     out->rgb.assign(bytes.begin() + std::ptrdiff_t(start),
                     bytes.begin() + std::ptrdiff_t(start + size));
     return true;
@@ -119,30 +119,19 @@ RgbImage RgbFromPackedDib(const std::uint8_t* dib) {
     };
     const int bits = dib[14] | dib[15] << 8;
     RgbImage image;
-    if (bits != 1 && bits != 4 && bits != 8 && bits != 24) {
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 24)
         return image;
-    }
     image.width = i32(4);
     image.height = i32(8);
     const std::size_t stride = (std::size_t(image.width) * bits + 31) / 32 * 4;
-    image.rgb.resize(std::size_t(image.width) * image.height * 3);
-    for (int y = 0; y < image.height; ++y) {
-        const std::uint8_t* row = dib + 1064 + stride * std::size_t(image.height - 1 - y);
+    for (int y = image.height - 1; y >= 0; --y) {  // the top row is stored last
+        const std::uint8_t* row = dib + 1064 + stride * std::size_t(y);
         for (int x = 0; x < image.width; ++x) {
-            std::uint8_t* to = &image.rgb[(std::size_t(y) * image.width + x) * 3];
-            if (bits == 24) {
-                to[0] = row[x * 3 + 2];
-                to[1] = row[x * 3 + 1];
-                to[2] = row[x * 3];
-                continue;
-            }
-            const int perByte = 8 / bits;
-            const int shift = 8 - bits * (x % perByte + 1);
-            const int index = (row[x / perByte] >> shift) & ((1 << bits) - 1);
-            const std::uint8_t* quad = dib + 40 + index * 4;
-            to[0] = quad[2];
-            to[1] = quad[1];
-            to[2] = quad[0];
+            const int shift = 8 - bits * (x % (8 / std::min(bits, 8)) + 1);
+            const std::uint8_t* bgr =
+                bits == 24 ? row + x * 3
+                           : dib + 40 + 4 * ((row[x * bits / 8] >> shift) & ((1 << bits) - 1));
+            image.rgb.insert(image.rgb.end(), {bgr[2], bgr[1], bgr[0]});
         }
     }
     return image;
@@ -155,19 +144,101 @@ std::string CompareRgb(const RgbImage& expected, const RgbImage& actual) {
             << "x" << expected.height;
         return why.str();
     }
-    for (int y = 0; y < expected.height; ++y) {
-        for (int x = 0; x < expected.width; ++x) {
-            const std::uint8_t* e = expected.at(x, y);
-            const std::uint8_t* a = actual.at(x, y);
-            if (e[0] != a[0] || e[1] != a[1] || e[2] != a[2]) {
-                why << "pixel (" << x << ", " << y << " from the top) is " << int(a[0]) << ","
-                    << int(a[1]) << "," << int(a[2]) << ", expected " << int(e[0]) << ","
-                    << int(e[1]) << "," << int(e[2]);
-                return why.str();
-            }
+    for (std::size_t i = 0; i < expected.rgb.size(); ++i) {
+        if (expected.rgb[i] != actual.rgb[i]) {
+            const std::size_t pixel = i / 3 * 3;
+            why << "pixel (" << pixel / 3 % actual.width << ", " << pixel / 3 / actual.width
+                << " from the top) is " << int(actual.rgb[pixel]) << ","
+                << int(actual.rgb[pixel + 1]) << "," << int(actual.rgb[pixel + 2]) << ", expected "
+                << int(expected.rgb[pixel]) << "," << int(expected.rgb[pixel + 1]) << ","
+                << int(expected.rgb[pixel + 2]);
+            return why.str();
         }
     }
     return "";
+}
+
+std::vector<std::uint8_t> MakeBmp(const BmpFields& f, const std::vector<std::uint8_t>& palette,
+                                  const std::vector<std::uint8_t>& rows) {
+    std::vector<std::uint8_t> v = {'B', 'M'};
+    for (std::uint32_t x :
+         {0u, 0u, 14 + f.headerSize + std::uint32_t(palette.size()), f.headerSize,
+          std::uint32_t(f.width), std::uint32_t(f.height), std::uint32_t(f.planes | f.bits << 16),
+          f.compression, 0u, 0u, 0u, f.coloursUsed})
+        v.insert(v.end(), {std::uint8_t(x), std::uint8_t(x >> 8), std::uint8_t(x >> 16),
+                           std::uint8_t(x >> 24)});
+    v.resize(14 + f.headerSize);
+    v.insert(v.end(), palette.begin(), palette.end());
+    v.insert(v.end(), rows.begin(), rows.end());
+    return v;
+}
+
+std::vector<std::uint8_t> CopyBlock(std::uint32_t handle) {
+    const auto* p = static_cast<const std::uint8_t*>(GlobalLock(handle));
+    std::vector<std::uint8_t> bytes;
+    if (p != nullptr)
+        bytes.assign(p, p + GlobalSize(handle));
+    GlobalUnlock(handle);
+    return bytes;
+}
+
+namespace {
+
+Loaded Finish(int code, std::uint32_t flags, Words& w) {
+    const bool done = code == IMAGELIB_FINISHED;
+    return {code,
+            flags,
+            done ? CopyBlock(w.a) : std::vector<std::uint8_t>{},
+            done ? CopyBlock(w.b) : std::vector<std::uint8_t>{},
+            {}};
+}
+
+}  // namespace
+
+Loaded LoadFile(const std::string& path, std::uint32_t flags) {
+    Words w;
+    const int r = ImageLoadFile(Wide(path).c_str(), nullptr, 0, &w.a, &w.b, &flags);
+    return Finish(r, flags, w);
+}
+
+Loaded LoadBytes(const std::vector<std::uint8_t>& bytes, std::uint32_t flags) {
+    Words w;
+    const int r = ImageLoadFile(L"/no/such/file.gif", bytes.data(), std::uint32_t(bytes.size()),
+                                &w.a, &w.b, &flags);
+    return Finish(r, flags, w);
+}
+
+Loaded LoadStepwise(const std::string& path, std::uint32_t flags) {
+    Words w;
+    int r = SerialImageFileFirst(Wide(path).c_str(), nullptr, 0, &w.a, &w.b, &flags);
+    std::vector<int> percents;
+    while (r == IMAGELIB_CALL_AGAIN && percents.size() < 100000) {
+        r = SerialImageNext(&w.a, &w.b, &flags, nullptr);
+        percents.push_back(SerialImagePercentComplete(&w.a, &w.b));
+    }
+    Loaded out = Finish(r, flags, w);
+    out.percents = percents;
+    if (r == IMAGELIB_FINISHED) {
+        EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end())) << path;
+        EXPECT_EQ(percents.back(), 100) << path;
+        const std::uint32_t a = w.a, b = w.b;
+        EXPECT_EQ(SerialImageNext(&w.a, &w.b, nullptr, nullptr), IMAGELIB_FINISHED);
+        EXPECT_TRUE(w.a == a && w.b == b) << "a finished load's words are not touched";
+        EXPECT_EQ(SerialImageCleanup(&w.a, &w.b), 0);
+        EXPECT_EQ(SerialImageCleanup(&w.a, &w.b), 1);
+    }
+    return out;
+}
+
+LiveBlocks::LiveBlocks()
+    : tracked(imagelib::ImageLiveBlockCount()), global(Win32LiveGlobalBlocks()) {}
+
+std::string LiveBlocks::Leaked() const {
+    const std::uint32_t t = imagelib::ImageLiveBlockCount(), g = Win32LiveGlobalBlocks();
+    return t == tracked && g == global
+               ? ""
+               : "tracked blocks " + std::to_string(tracked) + " -> " + std::to_string(t) +
+                     ", global blocks " + std::to_string(global) + " -> " + std::to_string(g);
 }
 
 }  // namespace fixture

@@ -16,65 +16,51 @@ using namespace imagelib;
 namespace {
 
 ImageMemStream* FromBytes(const std::vector<std::uint8_t>& bytes) {
-    return ImageMemStreamOpen(nullptr, bytes.data(), static_cast<std::uint32_t>(bytes.size()),
-                              L"rb");
+    return ImageMemStreamOpen(nullptr, bytes.data(), std::uint32_t(bytes.size()), L"rb");
 }
 
-TEST(MemStream, ABufferIsCopiedAndAFileIsReadWhole) {
+TEST(MemStream, AFileIsReadWholeAndABufferWithALengthIsCopiedInstead) {
     fixture::TempDir dir;
     std::vector<std::uint8_t> bytes(200000);
     for (std::size_t i = 0; i < bytes.size(); ++i)
-        bytes[i] = static_cast<std::uint8_t>(i % 251);
+        bytes[i] = std::uint8_t(i % 251);
     // A name outside ASCII reaches the file system as UTF-8.
     ASSERT_TRUE(fixture::WriteFile(dir.file("data \xC3\xA9\xE2\x82\xAC.bin"), bytes));
     const std::wstring wide = fixture::Wide(dir.path()) + L"/data \u00E9\u20AC.bin";
-
+    const std::uint8_t other[3] = {1, 2, 3};
     ImageMemStream* fromFile = ImageMemStreamOpen(wide.c_str(), nullptr, 0, L"rb");
-    ASSERT_NE(fromFile, nullptr);
-    ASSERT_EQ(fromFile->size, 200000);
+    ImageMemStream* zeroLength = ImageMemStreamOpen(wide.c_str(), other, 0, L"rb");
+    ImageMemStream* fromBuffer = ImageMemStreamOpen(L"/no/such/file", other, 3, L"rb");
+    ASSERT_TRUE(fromFile != nullptr && zeroLength != nullptr && fromBuffer != nullptr);
+    EXPECT_EQ(fromFile->size, 200000);
     EXPECT_EQ(std::memcmp(fromFile->base, bytes.data(), bytes.size()), 0);
     EXPECT_EQ(ImageMemStreamTell(fromFile), 0);
-
-    // A buffer of length 0 is not a source: the path is read instead.
-    const std::uint8_t other[3] = {1, 2, 3};
-    ImageMemStream* zeroLength = ImageMemStreamOpen(wide.c_str(), other, 0, L"rb");
-    ASSERT_NE(zeroLength, nullptr);
-    EXPECT_EQ(zeroLength->size, 200000);
-
-    // A buffer with a length is copied and the path is not looked at.
-    ImageMemStream* fromBuffer = ImageMemStreamOpen(L"/no/such/file", other, 3, L"rb");
-    ASSERT_NE(fromBuffer, nullptr);
+    EXPECT_EQ(zeroLength->size, 200000);  // a buffer of length 0 is no source
     EXPECT_EQ(fromBuffer->size, 3);
     EXPECT_NE(fromBuffer->base, other);
     EXPECT_EQ(fromBuffer->base[2], 3);
-
     for (ImageMemStream* s : {fromFile, zeroLength, fromBuffer})
         EXPECT_EQ(ImageMemStreamFree(s), 0);
 }
 
 TEST(MemStream, SourcesThatCannotBeReadWholeGiveNullAndLeaveNothing) {
     fixture::TempDir dir;
-    const std::string empty = dir.file("empty.bin");
+    const std::string empty = dir.file("empty.bin"), data = dir.file("data.bin");
     ASSERT_TRUE(fixture::WriteFile(empty, {}));
-    const std::uint32_t blocks = ImageLiveBlockCount();
-    EXPECT_EQ(ImageMemStreamOpen(fixture::Wide(empty).c_str(), nullptr, 0, L"rb"), nullptr);
-    EXPECT_EQ(ImageMemStreamOpen(fixture::Wide(dir.file("missing")).c_str(), nullptr, 0, L"rb"),
-              nullptr);
-    EXPECT_EQ(ImageMemStreamOpen(fixture::Wide(dir.path()).c_str(), nullptr, 0, L"rb"), nullptr);
-    EXPECT_EQ(ImageMemStreamOpen(nullptr, nullptr, 0, L"rb"), nullptr);
-    EXPECT_EQ(ImageLiveBlockCount(), blocks);
-
-    const std::string data = dir.file("data.bin");
     ASSERT_TRUE(fixture::WriteFile(data, std::vector<std::uint8_t>(10, 7)));
+    const std::uint32_t blocks = ImageLiveBlockCount();
+    for (const std::string& path : {empty, dir.file("missing"), dir.path()})
+        EXPECT_EQ(ImageMemStreamOpen(fixture::Wide(path).c_str(), nullptr, 0, L"rb"), nullptr);
+    EXPECT_EQ(ImageMemStreamOpen(nullptr, nullptr, 0, L"rb"), nullptr);
     for (std::uint32_t failing : {1u, 2u}) {  // the record, then the data block
         Win32FailGlobalAllocAfter(failing);
         EXPECT_EQ(ImageMemStreamOpen(fixture::Wide(data).c_str(), nullptr, 0, L"rb"), nullptr);
-        EXPECT_EQ(ImageLiveBlockCount(), blocks);
     }
     Win32FailGlobalAllocAfter(0);
+    EXPECT_EQ(ImageLiveBlockCount(), blocks);
 }
 
-TEST(MemStream, ReadsStopAtTheEndAndACursorPastItComesBack) {
+TEST(MemStream, ReadsStopAtTheEndAndCursorsPastEitherEndReadNothing) {
     ImageMemStream* s = FromBytes({10, 20, 30});
     ASSERT_NE(s, nullptr);
     std::uint8_t out[8] = {};
@@ -82,56 +68,44 @@ TEST(MemStream, ReadsStopAtTheEndAndACursorPastItComesBack) {
     EXPECT_EQ(out[2], 30);
     EXPECT_EQ(ImageMemStreamTell(s), 3);
     EXPECT_EQ(ImageMemStreamRead(out, 1, 4, s), 0);
-
-    // A partial element is copied but not counted.
     ImageMemStreamSeek(s, 0, kSeekSet);
-    EXPECT_EQ(ImageMemStreamRead(out, 2, 2, s), 1);
+    EXPECT_EQ(ImageMemStreamRead(out, 2, 2, s), 1);  // a partial element is not counted
 
-    ImageMemStreamSeek(s, 13, kSeekSet);  // 10 bytes past the end
+    ImageMemStreamSeek(s, 13, kSeekSet);  // 10 bytes past the end: the cursor comes back
     std::memset(out, 0x55, sizeof out);
     EXPECT_EQ(ImageMemStreamRead(out, 1, 4, s), -10);
-    EXPECT_EQ(out[0], 0x55);
     EXPECT_EQ(ImageMemStreamTell(s), 3);
-
-    ImageMemStreamSeek(s, -5, kSeekCur);  // before the start: nothing is read
+    ImageMemStreamSeek(s, -5, kSeekCur);  // before the start
     EXPECT_EQ(ImageMemStreamRead(out, 1, 4, s), 0);
-    EXPECT_EQ(out[0], 0x55);
     EXPECT_EQ(ImageMemStreamTell(s), -2);
+    EXPECT_EQ(out[0], 0x55);
 
     ImageMemStreamSeek(s, 1, kSeekSet);
     EXPECT_EQ(ImageMemStreamRead(out, 0, 4, s), 0);            // elements of no size
     EXPECT_EQ(ImageMemStreamRead(out, 1, 0xFFFFFFFFu, s), 2);  // the product needs 64 bits
     EXPECT_EQ(ImageMemStreamSeek(s, 0, 2), -1);                // no such origin
     ImageMemStreamFree(s);
-}
-
-TEST(MemStream, NullStreamsAnswerMinusOne) {
-    std::uint8_t out[4];
     EXPECT_EQ(ImageMemStreamRead(out, 1, 4, nullptr), -1);
-    EXPECT_EQ(ImageMemStreamSeek(nullptr, 0, kSeekSet), -1);
     EXPECT_EQ(ImageMemStreamTell(nullptr), -1);
-    EXPECT_EQ(ImageMemStreamFree(nullptr), -1);
 }
 
-TEST(MemStream, LittleEndianReadersFillMissingBytesWithZero) {
+TEST(MemStream, TheReadersFillMissingBytesAndNeverLeaveTheirBuffer) {
     ImageMemStream* s = FromBytes({0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0xAA, 0xBB});
     EXPECT_EQ(ImageReadU32LE(s), 0x04030201u);
     EXPECT_EQ(ImageReadU16LE(s), 0x0605u);
     EXPECT_EQ(ImageReadU32LE(s), 0x0000BBAAu);  // two bytes left
     EXPECT_EQ(ImageReadU16LE(s), 0u);
     ImageMemStreamFree(s);
-}
 
-TEST(MemStream, TheByteReaderRefillsAcrossItsBufferAndNeverLeavesIt) {
     std::vector<std::uint8_t> bytes(kByteReaderBufferSize + 100);
     for (std::size_t i = 0; i < bytes.size(); ++i)
-        bytes[i] = static_cast<std::uint8_t>(i * 13);
-    ImageMemStream* s = FromBytes(bytes);
+        bytes[i] = std::uint8_t(i * 13);
+    s = FromBytes(bytes);
     ImageByteReader* r = ImageByteReaderOpen(s);
     ASSERT_NE(r, nullptr);
     for (std::size_t i = 0; i < bytes.size(); ++i)
         ASSERT_EQ(ImageByteReaderNext(r), bytes[i]) << i;
-    // Past the end: the first byte of the last piece read, again and again.
+    // Past the end: the first byte of the last refill, again and again.
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(ImageByteReaderNext(r), bytes[kByteReaderBufferSize]);
     ImageFree(r);

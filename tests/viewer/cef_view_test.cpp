@@ -9,38 +9,31 @@ namespace {
 
 class CefViewTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        top = MakeTestTopLevel();
-        ASSERT_NE(top, 0u) << "no display";
-        mainWindow = MakeTestChild(top, kBrowserWindowId);
-        popupWindow = MakeTestChild(top, 0);
-    }
+    void SetUp() override { ASSERT_NE(top, 0u) << "no display"; }
     void TearDown() override { DestroyWindow(top); }
+    CefRefPtr<FakeBrowser> Browser(int windowId, bool* destroyed = nullptr) {
+        return new FakeBrowser(MakeTestChild(top, windowId), destroyed);
+    }
 
-    HWND top = 0;
-    HWND mainWindow = 0;
-    HWND popupWindow = 0;
+    HWND top = MakeTestTopLevel();
 };
 
-TEST_F(CefViewTest, KeepsTheBrowserWithItsWindowIdAndLoadsTheStartPage) {
-    CefRefPtr<FakeBrowser> popup = new FakeBrowser(popupWindow);
-    CefRefPtr<FakeBrowser> main = new FakeBrowser(mainWindow);
+TEST_F(CefViewTest, KeepsOnlyTheBrowserWithItsWindowIdAndReleasesOnlyItsOwn) {
+    CefRefPtr<FakeBrowser> popup = Browser(0);
+    CefRefPtr<FakeBrowser> main = Browser(kBrowserWindowId);
     auto* view = new CCefView;
     view->m_url = L"file:///course/index.html";
 
     view->OnBrowserCreated(popup);
     EXPECT_FALSE(view->m_browser);
-    EXPECT_TRUE(popup->loaded.empty());
     EXPECT_TRUE(popup->HasOneRef());
-
     view->OnBrowserCreated(main);
     EXPECT_EQ(view->m_browser.get(), static_cast<CefBrowser*>(main.get()));
-    EXPECT_EQ(main->loaded, std::vector<std::string>{"file:///course/index.html"});
+    EXPECT_TRUE(popup->mainFrame->loaded.empty());
+    EXPECT_EQ(main->mainFrame->loaded, std::vector<CefString>{u"file:///course/index.html"});
 
-    // A pop-up closing leaves the main browser in place.
-    view->OnBrowserClosed(popup);
-    EXPECT_EQ(view->m_browser.get(), static_cast<CefBrowser*>(main.get()));
-
+    view->OnBrowserClosed(popup);  // a pop-up closing leaves the main browser in place
+    EXPECT_TRUE(view->m_browser);
     view->OnBrowserClosed(main);
     EXPECT_FALSE(view->m_browser);
     EXPECT_TRUE(main->HasOneRef());
@@ -48,52 +41,31 @@ TEST_F(CefViewTest, KeepsTheBrowserWithItsWindowIdAndLoadsTheStartPage) {
     EXPECT_TRUE(main->closeRequests.empty());
 }
 
-TEST_F(CefViewTest, NothingIsLoadedWithoutAStartPage) {
-    CefRefPtr<FakeBrowser> main = new FakeBrowser(mainWindow);
-    CCefView view;
-    view.OnBrowserCreated(main);
-    EXPECT_TRUE(view.m_browser);
-    EXPECT_TRUE(main->loaded.empty());
-    view.LoadUrl(L"file:///x/index.html");
-    EXPECT_EQ(main->loaded, std::vector<std::string>{"file:///x/index.html"});
-}
-
-TEST_F(CefViewTest, ASecondMainBrowserReplacesTheFirst) {
+TEST_F(CefViewTest, ASecondMainBrowserReplacesAndReleasesTheFirst) {
     bool firstDestroyed = false;
-    CCefView view;
-    view.OnBrowserCreated(new FakeBrowser(mainWindow, &firstDestroyed));
+    CCefView view;                          // without a start page nothing is loaded
+    view.LoadUrl(L"file:///x/index.html");  // nor without a browser
+    view.OnBrowserCreated(Browser(kBrowserWindowId, &firstDestroyed));
     EXPECT_FALSE(firstDestroyed);
-    CefRefPtr<FakeBrowser> second = new FakeBrowser(mainWindow);
+    CefRefPtr<FakeBrowser> second = Browser(kBrowserWindowId);
     view.OnBrowserCreated(second);
     EXPECT_TRUE(firstDestroyed);
-    EXPECT_EQ(view.m_browser.get(), static_cast<CefBrowser*>(second.get()));
+    EXPECT_TRUE(second->mainFrame->loaded.empty());
+    view.LoadUrl(L"file:///x/index.html");
+    EXPECT_EQ(second->mainFrame->loaded, std::vector<CefString>{u"file:///x/index.html"});
 }
 
-TEST_F(CefViewTest, DestructionForceClosesABrowserWhoseWindowExistsThenReleasesIt) {
-    CefRefPtr<FakeBrowser> main = new FakeBrowser(mainWindow);
-    auto* view = new CCefView;
-    view->OnBrowserCreated(main);
-    delete view;
-    EXPECT_EQ(main->closeRequests, std::vector<bool>{true});
-    EXPECT_TRUE(main->HasOneRef());
-}
-
-TEST_F(CefViewTest, DestructionAfterTheWindowWentOnlyReleases) {
-    CefRefPtr<FakeBrowser> main = new FakeBrowser(mainWindow);
-    auto* view = new CCefView;
-    view->OnBrowserCreated(main);
-    DestroyWindow(mainWindow);
-    delete view;
-    EXPECT_TRUE(main->closeRequests.empty());
-    EXPECT_TRUE(main->HasOneRef());
-}
-
-TEST(CefViewNoWindow, LoadUrlWithoutBrowserDoesNothingAndGetUrlCopies) {
-    CCefView view;
-    view.LoadUrl(L"file:///a");
-    view.m_url = L"file:///b";
-    EXPECT_EQ(view.GetUrl(), CStringW(L"file:///b"));
-    view.OnDownloadProgress(50, 100);
+TEST_F(CefViewTest, DestructionForceClosesTheBrowserOnlyWhileItsWindowExists) {
+    for (const bool windowGone : {false, true}) {
+        CefRefPtr<FakeBrowser> main = Browser(kBrowserWindowId);
+        auto* view = new CCefView;
+        view->OnBrowserCreated(main);
+        if (windowGone)
+            DestroyWindow(main->GetWindowHandle());
+        delete view;
+        EXPECT_EQ(main->closeRequests, windowGone ? std::vector<bool>{} : std::vector<bool>{true});
+        EXPECT_TRUE(main->HasOneRef());
+    }
 }
 
 }  // namespace

@@ -1,4 +1,6 @@
-// A browser that records what the view asks of it, with the window handle of our choice.
+// A browser for the viewer's and the bridge's tests: a host with the window handle of our
+// choice, a main frame and a sub-frame that record what is loaded into them and the
+// process messages sent through them, and a count of the requests for the main frame.
 #pragma once
 
 #include <string>
@@ -6,9 +8,38 @@
 
 #include "cef/cef_browser.h"
 
-class FakeBrowser : public CefBrowser, public CefBrowserHost, public CefFrame {
+struct SentMessage {
+    CefProcessId target;
+    CefString name;
+    std::vector<CefString> strings;  // the argument list, every entry read as a string
+};
+
+class FakeFrame : public CefRefCounted<CefFrame> {
   public:
-    explicit FakeBrowser(HWND window, bool* destroyed = nullptr)
+    FakeFrame(CefBrowser* browser, bool main) : browser_(browser), main_(main) {}
+    bool IsValid() override { return true; }
+    bool IsMain() override { return main_; }
+    CefString GetURL() override { return loaded.empty() ? CefString() : loaded.back(); }
+    void LoadURL(const CefString& url) override { loaded.push_back(url); }
+    CefRefPtr<CefBrowser> GetBrowser() override { return browser_; }
+    void SendProcessMessage(CefProcessId target, CefRefPtr<CefProcessMessage> message) override {
+        CefRefPtr<CefListValue> args = message->GetArgumentList();
+        sent.push_back({target, message->GetName(), {}});
+        for (std::size_t i = 0; i < args->GetSize(); ++i)
+            sent.back().strings.push_back(args->GetString(i));
+    }
+
+    std::vector<CefString> loaded;
+    std::vector<SentMessage> sent;
+
+  private:
+    CefBrowser* browser_;  // the owner
+    bool main_;
+};
+
+class FakeBrowser : public CefRefCounted<CefBrowser, CefBrowserHost> {
+  public:
+    explicit FakeBrowser(HWND window = 0, bool* destroyed = nullptr)
         : window_(window), destroyed_(destroyed) {}
     ~FakeBrowser() override {
         if (destroyed_)
@@ -17,42 +48,25 @@ class FakeBrowser : public CefBrowser, public CefBrowserHost, public CefFrame {
 
     // CefBrowser
     CefRefPtr<CefBrowserHost> GetHost() override { return this; }
-    CefRefPtr<CefFrame> GetMainFrame() override { return this; }
+    CefRefPtr<CefFrame> GetMainFrame() override {
+        ++mainFrameRequests;
+        return mainFrame;
+    }
     int GetIdentifier() override { return 1; }
     bool IsPopup() override { return false; }
-    bool IsSame(CefRefPtr<CefBrowser> that) override {
-        return that.get() == static_cast<CefBrowser*>(this);
-    }
+    bool IsSame(CefRefPtr<CefBrowser> that) override { return that.get() == this; }
     // CefBrowserHost
     CefRefPtr<CefBrowser> GetBrowser() override { return this; }
     void CloseBrowser(bool forceClose) override { closeRequests.push_back(forceClose); }
     CefWindowHandle GetWindowHandle() override { return window_; }
-    void SetFocus(bool focus) override { focusRequests.push_back(focus); }
-    // CefFrame
-    bool IsValid() override { return true; }
-    bool IsMain() override { return true; }
-    CefString GetURL() override {
-        return CefString(loaded.empty() ? std::string() : loaded.back());
-    }
-    void LoadURL(const CefString& url) override { loaded.push_back(url.ToString()); }
-    void SendProcessMessage(CefProcessId, CefRefPtr<CefProcessMessage>) override {}
+    void SetFocus(bool) override {}
 
-    void AddRef() const override { ref_.AddRef(); }
-    bool Release() const override {
-        if (!ref_.Release())
-            return false;
-        delete this;
-        return true;
-    }
-    bool HasOneRef() const override { return ref_.HasOneRef(); }
-    bool HasAtLeastOneRef() const override { return ref_.HasAtLeastOneRef(); }
-
-    std::vector<std::string> loaded;
+    CefRefPtr<FakeFrame> mainFrame = new FakeFrame(this, true);
+    CefRefPtr<FakeFrame> subFrame = new FakeFrame(this, false);
+    int mainFrameRequests = 0;
     std::vector<bool> closeRequests;
-    std::vector<bool> focusRequests;
 
   private:
     HWND window_;
     bool* destroyed_;
-    CefRefCount ref_;
 };

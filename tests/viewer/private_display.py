@@ -11,51 +11,38 @@ import time
 
 
 class PrivateDisplay:
-    def __init__(self, width=1280, height=1024, timeout=60):
-        self.width, self.height, self.timeout = width, height, timeout
-        self.process = None
-        self.name = None
+    def __init__(self, timeout=60):
+        self.timeout = timeout
 
     def __enter__(self):
         read_end, write_end = os.pipe()
         self.process = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0",
-             f"{self.width}x{self.height}x24", "-nolisten", "tcp", "-noreset"],
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24", "-nolisten",
+             "tcp", "-noreset"],
             pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write_end)
-        number = b""
-        deadline = time.monotonic() + self.timeout
-        try:
-            # Xvfb writes the display number once it accepts connections.
+        # Xvfb writes the display number once it accepts connections.
+        number, deadline = b"", time.monotonic() + self.timeout
+        with os.fdopen(read_end, "rb", buffering=0) as pipe:
             while not number.endswith(b"\n"):
-                remaining = deadline - time.monotonic()
-                ready = select.select([read_end], [], [], remaining)[0] if remaining > 0 else []
-                chunk = os.read(read_end, 16) if ready else b""
+                ready = select.select([pipe], [], [], max(0, deadline - time.monotonic()))[0]
+                chunk = pipe.read(16) if ready else b""
                 if not chunk:
-                    self.__exit__(None, None, None)
+                    self.__exit__()
                     raise RuntimeError("Xvfb did not start")
                 number += chunk
-        finally:
-            os.close(read_end)
         self.name = ":" + number.decode().strip()
         return self
 
     def __exit__(self, *exc):
-        if self.process and self.process.poll() is None:
-            self.process.terminate()
-            try:
-                self.process.wait(timeout=30)
-            except subprocess.TimeoutExpired:
-                self.process.kill()
-                self.process.wait()
-        return False
-
-
-def main():
-    with PrivateDisplay() as display:
-        env = dict(os.environ, DISPLAY=display.name)
-        return subprocess.call(sys.argv[1:], env=env)
+        self.process.terminate()
+        try:
+            self.process.wait(timeout=30)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            self.process.wait()
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    with PrivateDisplay() as display:
+        sys.exit(subprocess.call(sys.argv[1:], env=dict(os.environ, DISPLAY=display.name)))

@@ -18,77 +18,30 @@ std::vector<BrowserImpl*>& Open() {
 int g_nextId = 1;
 constexpr const char* kBrowserKey = "cef-browser";
 
-class RequestImpl : public CefRequest {
+class RequestImpl : public CefRefCounted<CefRequest> {
   public:
     RequestImpl(CefString url, CefString method)
         : url_(std::move(url)), method_(std::move(method)) {}
     CefString GetURL() override { return url_; }
     CefString GetMethod() override { return method_; }
-    void AddRef() const override { ref_.AddRef(); }
-    bool Release() const override {
-        if (!ref_.Release())
-            return false;
-        delete this;
-        return true;
-    }
-    bool HasOneRef() const override { return ref_.HasOneRef(); }
-    bool HasAtLeastOneRef() const override { return ref_.HasAtLeastOneRef(); }
 
   private:
     CefString url_;
     CefString method_;
-    CefRefCount ref_;
 };
 
-class ContextMenuParamsImpl : public CefContextMenuParams {
+class ContextMenuParamsImpl : public CefRefCounted<CefContextMenuParams> {
   public:
     ContextMenuParamsImpl(int x, int y, CefString link) : x_(x), y_(y), link_(std::move(link)) {}
     int GetXCoord() override { return x_; }
     int GetYCoord() override { return y_; }
     CefString GetLinkUrl() override { return link_; }
-    void AddRef() const override { ref_.AddRef(); }
-    bool Release() const override {
-        if (!ref_.Release())
-            return false;
-        delete this;
-        return true;
-    }
-    bool HasOneRef() const override { return ref_.HasOneRef(); }
-    bool HasAtLeastOneRef() const override { return ref_.HasAtLeastOneRef(); }
 
   private:
     int x_;
     int y_;
     CefString link_;
-    CefRefCount ref_;
 };
-
-CefString FromUtf8(const char* s) {
-    return CefString(s ? s : "");
-}
-
-// Copies the entries of one list into another, keeping their types.
-void CopyEntries(const CefListValue& from, CefListValue& to) {
-    for (std::size_t i = 0; i < from.GetSize(); ++i) {
-        switch (from.GetType(i)) {
-            case VTYPE_BOOL:
-                to.SetBool(i, from.GetBool(i));
-                break;
-            case VTYPE_INT:
-                to.SetInt(i, from.GetInt(i));
-                break;
-            case VTYPE_DOUBLE:
-                to.SetDouble(i, from.GetDouble(i));
-                break;
-            case VTYPE_STRING:
-                to.SetString(i, from.GetString(i));
-                break;
-            default:
-                to.SetNull(i);
-                break;
-        }
-    }
-}
 
 BrowserImpl* Self(gpointer data) {
     return static_cast<BrowserImpl*>(data);
@@ -106,8 +59,8 @@ const char* ItemLabel(WebKitContextMenuItem* item) {
 gboolean OnContextMenu(WebKitWebView*, WebKitContextMenu* menu, GdkEvent* event,
                        WebKitHitTestResult* hit, gpointer data) {
     BrowserImpl* browser = Self(data);
-    CefRefPtr<CefClient> client = browser->Client();
-    CefRefPtr<CefContextMenuHandler> handler = client ? client->GetContextMenuHandler() : nullptr;
+    CefRefPtr<CefContextMenuHandler> handler =
+        browser->ClientHandler(&CefClient::GetContextMenuHandler);
     if (!handler)
         return FALSE;
 
@@ -118,7 +71,7 @@ gboolean OnContextMenu(WebKitWebView*, WebKitContextMenu* menu, GdkEvent* event,
         auto* item = static_cast<WebKitContextMenuItem*>(l->data);
         original.push_back(item);
         model->AddItem(static_cast<int>(webkit_context_menu_item_get_stock_action(item)),
-                       FromUtf8(ItemLabel(item)));
+                       CefString(ItemLabel(item)));
     }
     gdouble x = 0;
     gdouble y = 0;
@@ -129,7 +82,8 @@ gboolean OnContextMenu(WebKitWebView*, WebKitContextMenu* menu, GdkEvent* event,
                            : nullptr;
     handler->OnBeforeContextMenu(
         browser, browser->GetMainFrame(),
-        new ContextMenuParamsImpl(static_cast<int>(x), static_cast<int>(y), FromUtf8(link)), model);
+        new ContextMenuParamsImpl(static_cast<int>(x), static_cast<int>(y), CefString(link)),
+        model);
     if (model->GetCount() == 0)
         return TRUE;  // nothing left to show: no menu
     // Keep the items the model still lists, in order; remove the others.
@@ -150,16 +104,15 @@ gboolean OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
     if (type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION)
         return FALSE;
     BrowserImpl* browser = Self(data);
-    CefRefPtr<CefClient> client = browser->Client();
-    CefRefPtr<CefRequestHandler> handler = client ? client->GetRequestHandler() : nullptr;
+    CefRefPtr<CefRequestHandler> handler = browser->ClientHandler(&CefClient::GetRequestHandler);
     if (!handler)
         return FALSE;
     WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(
         WEBKIT_NAVIGATION_POLICY_DECISION(decision));
     WebKitURIRequest* request = webkit_navigation_action_get_request(action);
     CefRefPtr<CefRequest> cefRequest =
-        new RequestImpl(FromUtf8(webkit_uri_request_get_uri(request)),
-                        FromUtf8(webkit_uri_request_get_http_method(request)));
+        new RequestImpl(CefString(webkit_uri_request_get_uri(request)),
+                        CefString(webkit_uri_request_get_http_method(request)));
     if (handler->OnBeforeBrowse(browser, browser->GetMainFrame(), cefRequest,
                                 webkit_navigation_action_is_user_gesture(action),
                                 webkit_navigation_action_is_redirect(action))) {
@@ -171,8 +124,7 @@ gboolean OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
 
 void OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer data) {
     BrowserImpl* browser = Self(data);
-    CefRefPtr<CefClient> client = browser->Client();
-    CefRefPtr<CefLoadHandler> handler = client ? client->GetLoadHandler() : nullptr;
+    CefRefPtr<CefLoadHandler> handler = browser->ClientHandler(&CefClient::GetLoadHandler);
     if (!handler)
         return;
     if (event == WEBKIT_LOAD_STARTED) {
@@ -189,23 +141,22 @@ void OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer data) {
 
 gboolean OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GError* error, gpointer data) {
     BrowserImpl* browser = Self(data);
-    CefRefPtr<CefClient> client = browser->Client();
-    CefRefPtr<CefLoadHandler> handler = client ? client->GetLoadHandler() : nullptr;
+    CefRefPtr<CefLoadHandler> handler = browser->ClientHandler(&CefClient::GetLoadHandler);
     if (handler) {
         const bool aborted =
             g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED);
         handler->OnLoadError(browser, browser->GetMainFrame(), aborted ? ERR_ABORTED : ERR_FAILED,
-                             FromUtf8(error ? error->message : ""), FromUtf8(uri));
+                             CefString(error ? error->message : ""), CefString(uri));
     }
     return FALSE;  // the engine shows its own error page
 }
 
 void OnUriChanged(WebKitWebView* view, GParamSpec*, gpointer data) {
     BrowserImpl* browser = Self(data);
-    CefRefPtr<CefClient> client = browser->Client();
-    if (CefRefPtr<CefDisplayHandler> handler = client ? client->GetDisplayHandler() : nullptr) {
+    if (CefRefPtr<CefDisplayHandler> handler =
+            browser->ClientHandler(&CefClient::GetDisplayHandler)) {
         handler->OnAddressChange(browser, browser->GetMainFrame(),
-                                 FromUtf8(webkit_web_view_get_uri(view)));
+                                 CefString(webkit_web_view_get_uri(view)));
     }
 }
 
@@ -214,12 +165,12 @@ void OnUriChanged(WebKitWebView* view, GParamSpec*, gpointer data) {
 void OnTitleChanged(WebKitWebView* view, GParamSpec*, gpointer data) {
     BrowserImpl* browser = Self(data);
     if (browser->IsPopup()) {
-        const CefString title = FromUtf8(webkit_web_view_get_title(view));
+        const CefString title(webkit_web_view_get_title(view));
         SetWindowTextW(GetParent(browser->GetWindowHandle()), title.ToWString().c_str());
     }
-    CefRefPtr<CefClient> client = browser->Client();
-    if (CefRefPtr<CefDisplayHandler> handler = client ? client->GetDisplayHandler() : nullptr) {
-        handler->OnTitleChange(browser, FromUtf8(webkit_web_view_get_title(view)));
+    if (CefRefPtr<CefDisplayHandler> handler =
+            browser->ClientHandler(&CefClient::GetDisplayHandler)) {
+        handler->OnTitleChange(browser, CefString(webkit_web_view_get_title(view)));
     }
 }
 
@@ -230,10 +181,9 @@ gboolean OnUserMessage(WebKitWebView*, WebKitUserMessage* message, gpointer data
     if (!client)
         return FALSE;
     CefRefPtr<CefProcessMessage> cefMessage =
-        CefProcessMessage::Create(FromUtf8(webkit_user_message_get_name(message)));
-    CefRefPtr<CefListValue> arguments =
-        ListValueFromVariant(webkit_user_message_get_parameters(message));
-    CopyEntries(*arguments, *cefMessage->GetArgumentList());
+        CefProcessMessage::Create(CefString(webkit_user_message_get_name(message)));
+    ListValueFromVariant(webkit_user_message_get_parameters(message),
+                         *cefMessage->GetArgumentList());
     client->OnProcessMessageReceived(browser, browser->GetMainFrame(), PID_RENDERER, cefMessage);
     return TRUE;
 }
@@ -276,7 +226,7 @@ GtkWidget* OnCreatePopup(WebKitWebView* view, WebKitNavigationAction* action, gp
     if (!client)
         return nullptr;
     WebKitURIRequest* request = webkit_navigation_action_get_request(action);
-    const CefString target = FromUtf8(request ? webkit_uri_request_get_uri(request) : "");
+    const CefString target(request ? webkit_uri_request_get_uri(request) : "");
     if (CefRefPtr<CefLifeSpanHandler> handler = client->GetLifeSpanHandler()) {
         if (handler->OnBeforePopup(opener, opener->GetMainFrame(), target))
             return nullptr;
@@ -328,7 +278,7 @@ bool FrameImpl::IsValid() {
 
 CefString FrameImpl::GetURL() {
     WebKitWebView* view = browser_ ? browser_->View() : nullptr;
-    return FromUtf8(view ? webkit_web_view_get_uri(view) : "");
+    return CefString(view ? webkit_web_view_get_uri(view) : "");
 }
 
 void FrameImpl::LoadURL(const CefString& url) {
@@ -348,13 +298,6 @@ void FrameImpl::SendProcessMessage(CefProcessId target, CefRefPtr<CefProcessMess
     WebKitUserMessage* userMessage = webkit_user_message_new(
         message->GetName().ToString().c_str(), ListValueToVariant(*message->GetArgumentList()));
     webkit_web_view_send_message_to_page(view, userMessage, nullptr, nullptr, nullptr);
-}
-
-bool FrameImpl::Release() const {
-    if (!ref_.Release())
-        return false;
-    delete this;
-    return true;
 }
 
 CefRefPtr<BrowserImpl> BrowserImpl::Create(CefRefPtr<CefClient> client, WebKitWebView* view,
@@ -412,7 +355,7 @@ void BrowserImpl::CloseBrowser(bool forceClose) {
     if (closed_)
         return;
     CefRefPtr<BrowserImpl> keep(this);
-    CefRefPtr<CefLifeSpanHandler> handler = client_ ? client_->GetLifeSpanHandler() : nullptr;
+    CefRefPtr<CefLifeSpanHandler> handler = ClientHandler(&CefClient::GetLifeSpanHandler);
     if (!forceClose && handler && handler->DoClose(this))
         return;
     if (forceClose) {
@@ -435,8 +378,8 @@ void BrowserImpl::ReportCreatedLater() {
     g_idle_add(
         [](gpointer data) -> gboolean {
             auto* browser = static_cast<BrowserImpl*>(data);
-            CefRefPtr<CefClient> client = browser->client_;
-            CefRefPtr<CefLifeSpanHandler> handler = client ? client->GetLifeSpanHandler() : nullptr;
+            CefRefPtr<CefLifeSpanHandler> handler =
+                browser->ClientHandler(&CefClient::GetLifeSpanHandler);
             if (handler && !browser->closed_)
                 handler->OnAfterCreated(browser);
             browser->Release();
@@ -449,7 +392,7 @@ void BrowserImpl::OnWindowDestroyed() {
     if (closed_)
         return;
     CefRefPtr<BrowserImpl> keep(this);
-    if (CefRefPtr<CefLifeSpanHandler> handler = client_ ? client_->GetLifeSpanHandler() : nullptr) {
+    if (CefRefPtr<CefLifeSpanHandler> handler = ClientHandler(&CefClient::GetLifeSpanHandler)) {
         handler->OnBeforeClose(this);
     }
     closed_ = true;
@@ -457,11 +400,4 @@ void BrowserImpl::OnWindowDestroyed() {
     Open().erase(std::find(Open().begin(), Open().end(), this));
     client_ = nullptr;
     Release();  // the open browser's own reference
-}
-
-bool BrowserImpl::Release() const {
-    if (!ref_.Release())
-        return false;
-    delete this;
-    return true;
 }

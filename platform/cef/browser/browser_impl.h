@@ -14,7 +14,7 @@ class BrowserImpl;
 // The procedure of a browser's own window: its destruction ends the browser.
 LRESULT BrowserWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
-class FrameImpl : public CefFrame {
+class FrameImpl : public CefRefCounted<CefFrame> {
   public:
     explicit FrameImpl(BrowserImpl* browser) : browser_(browser) {}
     void Detach() { browser_ = nullptr; }
@@ -27,17 +27,11 @@ class FrameImpl : public CefFrame {
     // To the render side: a user message to the page's web process.
     void SendProcessMessage(CefProcessId target, CefRefPtr<CefProcessMessage> message) override;
 
-    void AddRef() const override { ref_.AddRef(); }
-    bool Release() const override;
-    bool HasOneRef() const override { return ref_.HasOneRef(); }
-    bool HasAtLeastOneRef() const override { return ref_.HasAtLeastOneRef(); }
-
   private:
     BrowserImpl* browser_;  // not owned: the browser detaches its frame when it goes
-    CefRefCount ref_;
 };
 
-class BrowserImpl : public CefBrowser, public CefBrowserHost {
+class BrowserImpl : public CefRefCounted<CefBrowser, CefBrowserHost> {
   public:
     // Takes the web view (a reference of its own until the browser closes), whose window is
     // hwnd; a pop-up also names its top-level window.
@@ -66,17 +60,18 @@ class BrowserImpl : public CefBrowser, public CefBrowserHost {
 
     WebKitWebView* View() const { return closed_ ? nullptr : view_; }
     CefRefPtr<CefClient> Client() const { return client_; }
+    // The client's handler of one kind (&CefClient::GetLoadHandler, ...); null when the
+    // browser has no client (any more) or the client has no such handler.
+    template <class Handler>
+    CefRefPtr<Handler> ClientHandler(CefRefPtr<Handler> (CefClient::*get)()) const {
+        return client_ ? (client_.get()->*get)() : nullptr;
+    }
     bool IsClosed() const { return closed_; }
     // The browser's window is going: reports OnBeforeClose and lets go of the view and
     // the client. Once only.
     void OnWindowDestroyed();
     // Reports OnAfterCreated from the loop.
     void ReportCreatedLater();
-
-    void AddRef() const override { ref_.AddRef(); }
-    bool Release() const override;
-    bool HasOneRef() const override { return ref_.HasOneRef(); }
-    bool HasAtLeastOneRef() const override { return ref_.HasAtLeastOneRef(); }
 
   private:
     BrowserImpl(CefRefPtr<CefClient> client, WebKitWebView* view, HWND hwnd, HWND topLevel);
@@ -90,5 +85,4 @@ class BrowserImpl : public CefBrowser, public CefBrowserHost {
     int id_;
     bool closed_ = false;
     CefRefPtr<FrameImpl> frame_;
-    CefRefCount ref_;
 };

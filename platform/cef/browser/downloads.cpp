@@ -3,7 +3,7 @@
 
 namespace {
 
-class DownloadItemImpl : public CefDownloadItem {
+class DownloadItemImpl : public CefRefCounted<CefDownloadItem> {
   public:
     explicit DownloadItemImpl(WebKitDownload* download)
         : download_(WEBKIT_DOWNLOAD(g_object_ref(download))) {}
@@ -38,35 +38,24 @@ class DownloadItemImpl : public CefDownloadItem {
         WebKitURIResponse* response = webkit_download_get_response(download_);
         const char* name =
             response ? webkit_uri_response_get_suggested_filename(response) : nullptr;
-        return CefString(name ? name : "");
+        return CefString(name);
     }
     CefString GetFullPath() override {
         const char* destination = webkit_download_get_destination(download_);
         gchar* path = destination ? g_filename_from_uri(destination, nullptr, nullptr) : nullptr;
-        CefString result(path ? path : "");
+        CefString result(path);
         g_free(path);
         return result;
     }
-
-    void AddRef() const override { ref_.AddRef(); }
-    bool Release() const override {
-        if (!ref_.Release())
-            return false;
-        delete this;
-        return true;
-    }
-    bool HasOneRef() const override { return ref_.HasOneRef(); }
-    bool HasAtLeastOneRef() const override { return ref_.HasAtLeastOneRef(); }
 
   private:
     WebKitDownload* download_;
     bool complete_ = false;
     bool canceled_ = false;
-    CefRefCount ref_;
 };
 
 // Records the handler's decision; the download goes on only when Continue was called.
-class BeforeDownloadCallbackImpl : public CefBeforeDownloadCallback {
+class BeforeDownloadCallbackImpl : public CefRefCounted<CefBeforeDownloadCallback> {
   public:
     void Continue(const CefString& downloadPath, bool /*showDialog: no dialog here*/) override {
         continued_ = true;
@@ -75,47 +64,24 @@ class BeforeDownloadCallbackImpl : public CefBeforeDownloadCallback {
     bool Continued() const { return continued_; }
     const std::string& Path() const { return path_; }
 
-    void AddRef() const override { ref_.AddRef(); }
-    bool Release() const override {
-        if (!ref_.Release())
-            return false;
-        delete this;
-        return true;
-    }
-    bool HasOneRef() const override { return ref_.HasOneRef(); }
-    bool HasAtLeastOneRef() const override { return ref_.HasAtLeastOneRef(); }
-
   private:
     bool continued_ = false;
     std::string path_;
-    CefRefCount ref_;
 };
 
-class DownloadItemCallbackImpl : public CefDownloadItemCallback {
+class DownloadItemCallbackImpl : public CefRefCounted<CefDownloadItemCallback> {
   public:
     explicit DownloadItemCallbackImpl(WebKitDownload* download)
         : download_(WEBKIT_DOWNLOAD(g_object_ref(download))) {}
     ~DownloadItemCallbackImpl() override { g_object_unref(download_); }
     void Cancel() override { webkit_download_cancel(download_); }
 
-    void AddRef() const override { ref_.AddRef(); }
-    bool Release() const override {
-        if (!ref_.Release())
-            return false;
-        delete this;
-        return true;
-    }
-    bool HasOneRef() const override { return ref_.HasOneRef(); }
-    bool HasAtLeastOneRef() const override { return ref_.HasAtLeastOneRef(); }
-
   private:
     WebKitDownload* download_;
-    CefRefCount ref_;
 };
 
 CefRefPtr<CefDownloadHandler> HandlerOf(BrowserImpl* browser) {
-    CefRefPtr<CefClient> client = browser ? browser->Client() : nullptr;
-    return client ? client->GetDownloadHandler() : nullptr;
+    return browser ? browser->ClientHandler(&CefClient::GetDownloadHandler) : nullptr;
 }
 
 void ReportUpdate(WebKitDownload* download, bool complete, bool canceled) {

@@ -59,10 +59,3 @@ int CefMenuModel::GetCommandIdAt(std::size_t index) const {
 CefString CefMenuModel::GetLabelAt(std::size_t index) const {
     return index < items_.size() ? items_[index].label : CefString();
 }
-
-bool CefMenuModel::Release() const {
-    if (!ref_.Release())
-        return false;
-    delete this;
-    return true;
-}

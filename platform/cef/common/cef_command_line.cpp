@@ -2,17 +2,13 @@
 
 #include <string_view>
 
-CefRefPtr<CefCommandLine> CefCommandLine::CreateCommandLine() { return new CefCommandLine(); }
+CefRefPtr<CefCommandLine> CefCommandLine::CreateCommandLine() {
+    return new CefCommandLine();
+}
 
 CefRefPtr<CefCommandLine> CefCommandLine::GetGlobalCommandLine() {
     static CefRefPtr<CefCommandLine> global = CreateCommandLine();
     return global;
-}
-
-bool CefCommandLine::Release() const {
-    if (!ref_.Release()) return false;
-    delete this;
-    return true;
 }
 
 // "--name=value" and "--name" are switches; everything after a bare "--" is an argument.
@@ -45,13 +41,15 @@ std::vector<std::string> CefCommandLine::GetArgv() const {
     for (const auto& [name, value] : switches_) {
         argv.push_back("--" + name.ToString() + (value.empty() ? "" : "=" + value.ToString()));
     }
-    for (const CefString& arg : arguments_) argv.push_back(arg.ToString());
+    for (const CefString& arg : arguments_)
+        argv.push_back(arg.ToString());
     return argv;
 }
 
 bool CefCommandLine::HasSwitch(const CefString& name) const {
     for (const auto& entry : switches_) {
-        if (entry.first == name) return true;
+        if (entry.first == name)
+            return true;
     }
     return false;
 }
@@ -59,12 +57,15 @@ bool CefCommandLine::HasSwitch(const CefString& name) const {
 CefString CefCommandLine::GetSwitchValue(const CefString& name) const {
     CefString value;
     for (const auto& entry : switches_) {
-        if (entry.first == name) value = entry.second;
+        if (entry.first == name)
+            value = entry.second;
     }
     return value;
 }
 
-void CefCommandLine::AppendSwitch(const CefString& name) { switches_.emplace_back(name, CefString()); }
+void CefCommandLine::AppendSwitch(const CefString& name) {
+    switches_.emplace_back(name, CefString());
+}
 
 void CefCommandLine::AppendSwitchWithValue(const CefString& name, const CefString& value) {
     switches_.emplace_back(name, value);

@@ -12,9 +12,3 @@ CefRefPtr<CefProcessMessage> CefProcessMessage::Copy() const {
     copy->args_ = args_->Copy();
     return copy;
 }
-
-bool CefProcessMessage::Release() const {
-    if (!ref_.Release()) return false;
-    delete this;
-    return true;
-}

@@ -58,17 +58,21 @@ GVariant* ListValueToVariant(const CefListValue& list) {
     return g_variant_builder_end(&builder);
 }
 
-CefRefPtr<CefListValue> ListValueFromVariant(GVariant* variant) {
-    CefRefPtr<CefListValue> list = CefListValue::Create();
+void ListValueFromVariant(GVariant* variant, CefListValue& list) {
     if (!variant || !g_variant_is_of_type(variant, G_VARIANT_TYPE("av")))
-        return list;
+        return;
     const gsize count = g_variant_n_children(variant);
     for (gsize i = 0; i < count; ++i) {
         GVariant* boxed = g_variant_get_child_value(variant, i);
         GVariant* value = g_variant_get_variant(boxed);
-        SetEntryFromVariant(*list, i, value);
+        SetEntryFromVariant(list, i, value);
         g_variant_unref(value);
         g_variant_unref(boxed);
     }
+}
+
+CefRefPtr<CefListValue> ListValueFromVariant(GVariant* variant) {
+    CefRefPtr<CefListValue> list = CefListValue::Create();
+    ListValueFromVariant(variant, *list);
     return list;
 }

@@ -12,6 +12,8 @@
 // A floating reference: hand it to a call that sinks it (webkit_user_message_new) or sink it.
 GVariant* ListValueToVariant(const CefListValue& list);
 
-// A null variant or one of another type gives an empty list; an entry of an unknown type
-// becomes a null entry, so that the indices of the others are kept.
+// Sets the entries of list from index 0 on. A null variant or one of another type sets none;
+// an entry of an unknown type becomes a null entry, so that the indices of the others are kept.
+void ListValueFromVariant(GVariant* variant, CefListValue& list);
+// The same into a new list.
 CefRefPtr<CefListValue> ListValueFromVariant(GVariant* variant);

@@ -51,13 +51,6 @@ bool RenderBrowser::IsSame(CefRefPtr<CefBrowser> that) {
     return that && id != 0 && that->GetIdentifier() == id;
 }
 
-bool RenderBrowser::Release() const {
-    if (!ref_.Release())
-        return false;
-    delete this;
-    return true;
-}
-
 bool RenderFrame::IsValid() {
     return page_.Get() && frame_.Get();
 }
@@ -70,7 +63,7 @@ bool RenderFrame::IsMain() {
 CefString RenderFrame::GetURL() {
     GObjectRef<WebKitFrame> frame = frame_.Get();
     const char* uri = frame ? webkit_frame_get_uri(frame.get()) : nullptr;
-    return CefString(uri ? uri : "");
+    return CefString(uri);
 }
 
 void RenderFrame::LoadURL(const CefString& url) {
@@ -99,11 +92,4 @@ void RenderFrame::SendProcessMessage(CefProcessId target, CefRefPtr<CefProcessMe
         message->GetName().ToString().c_str(), ListValueToVariant(*message->GetArgumentList()));
     // No reply is expected: the message is sent and forgotten.
     webkit_web_page_send_message_to_view(page.get(), user, nullptr, nullptr, nullptr);
-}
-
-bool RenderFrame::Release() const {
-    if (!ref_.Release())
-        return false;
-    delete this;
-    return true;
 }

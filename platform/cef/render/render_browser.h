@@ -10,7 +10,7 @@
 
 #include "gobject_ref.h"
 
-class RenderBrowser : public CefBrowser {
+class RenderBrowser : public CefRefCounted<CefBrowser> {
   public:
     explicit RenderBrowser(WebKitWebPage* page) : page_(page) {}
 
@@ -20,17 +20,11 @@ class RenderBrowser : public CefBrowser {
     bool IsPopup() override;
     bool IsSame(CefRefPtr<CefBrowser> that) override;
 
-    void AddRef() const override { ref_.AddRef(); }
-    bool Release() const override;
-    bool HasOneRef() const override { return ref_.HasOneRef(); }
-    bool HasAtLeastOneRef() const override { return ref_.HasAtLeastOneRef(); }
-
   private:
     GObjectWeakRef<WebKitWebPage> page_;
-    CefRefCount ref_;
 };
 
-class RenderFrame : public CefFrame {
+class RenderFrame : public CefRefCounted<CefFrame> {
   public:
     RenderFrame(WebKitWebPage* page, WebKitFrame* frame) : page_(page), frame_(frame) {}
 
@@ -43,13 +37,7 @@ class RenderFrame : public CefFrame {
     // The render side reaches only the browser side: any other target is ignored.
     void SendProcessMessage(CefProcessId target, CefRefPtr<CefProcessMessage> message) override;
 
-    void AddRef() const override { ref_.AddRef(); }
-    bool Release() const override;
-    bool HasOneRef() const override { return ref_.HasOneRef(); }
-    bool HasAtLeastOneRef() const override { return ref_.HasAtLeastOneRef(); }
-
   private:
     GObjectWeakRef<WebKitWebPage> page_;
     GObjectWeakRef<WebKitFrame> frame_;
-    CefRefCount ref_;
 };

@@ -151,13 +151,6 @@ CefRefPtr<CefV8Value> RenderV8Value::GetValue(const CefString& key) {
         jsc_value_object_get_property(value_.get(), key.ToString().c_str())));
 }
 
-bool RenderV8Value::Release() const {
-    if (!ref_.Release())
-        return false;
-    delete this;
-    return true;
-}
-
 bool RenderV8Context::IsValid() {
     return context_ && page_.Get() && frame_.Get();
 }
@@ -182,11 +175,4 @@ CefRefPtr<CefV8Value> RenderV8Context::GetGlobal() {
         return nullptr;
     return new RenderV8Value(
         GObjectRef<JSCValue>::Adopt(jsc_context_get_global_object(context_.get())));
-}
-
-bool RenderV8Context::Release() const {
-    if (!ref_.Release())
-        return false;
-    delete this;
-    return true;
 }

@@ -9,7 +9,7 @@
 
 #include "gobject_ref.h"
 
-class RenderV8Value : public CefV8Value {
+class RenderV8Value : public CefRefCounted<CefV8Value> {
   public:
     explicit RenderV8Value(GObjectRef<JSCValue> value) : value_(std::move(value)) {}
 
@@ -26,20 +26,14 @@ class RenderV8Value : public CefV8Value {
                   cef_v8_propertyattribute_t attribute) override;
     CefRefPtr<CefV8Value> GetValue(const CefString& key) override;
 
-    void AddRef() const override { ref_.AddRef(); }
-    bool Release() const override;
-    bool HasOneRef() const override { return ref_.HasOneRef(); }
-    bool HasAtLeastOneRef() const override { return ref_.HasAtLeastOneRef(); }
-
   private:
     GObjectRef<JSCValue> value_;
-    CefRefCount ref_;
 };
 
 // A JavaScript context of one frame of one page. It holds the engine's context only while
 // it is in use (a context being set up, a native call running); the page and the frame
 // are not kept alive by it.
-class RenderV8Context : public CefV8Context {
+class RenderV8Context : public CefRefCounted<CefV8Context> {
   public:
     RenderV8Context(GObjectRef<JSCContext> context, WebKitWebPage* page, WebKitFrame* frame)
         : context_(std::move(context)), page_(page), frame_(frame) {}
@@ -53,16 +47,10 @@ class RenderV8Context : public CefV8Context {
     CefRefPtr<CefFrame> GetFrame() override;
     CefRefPtr<CefV8Value> GetGlobal() override;
 
-    void AddRef() const override { ref_.AddRef(); }
-    bool Release() const override;
-    bool HasOneRef() const override { return ref_.HasOneRef(); }
-    bool HasAtLeastOneRef() const override { return ref_.HasAtLeastOneRef(); }
-
   private:
     GObjectRef<JSCContext> context_;
     GObjectWeakRef<WebKitWebPage> page_;
     GObjectWeakRef<WebKitFrame> frame_;
-    CefRefCount ref_;
 };
 
 // Makes a context the current one (CefV8Context::GetCurrentContext) for its lifetime:

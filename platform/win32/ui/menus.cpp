@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "win32/gtk_window.h"
 #include "win32/resources.h"
 #include "win32/winuser.h"
 #include "window_table.h"
@@ -41,19 +42,22 @@ std::string Label(LPCWSTR text) {
             converted += *p;
         }
     }
-    gchar* utf8 = g_ucs4_to_utf8(reinterpret_cast<const gunichar*>(converted.c_str()), -1, nullptr,
-                                 nullptr, nullptr);
-    std::string label = utf8 ? utf8 : "";
-    g_free(utf8);
-    return label;
+    return Win32TextToUtf8(converted.c_str());
 }
 
-const void* FindData(HINSTANCE instance, LPCWSTR name, LPCWSTR type, DWORD* size) {
+// The entries of a resource that holds an array of T; null when it is missing, empty or not a
+// whole number of entries.
+template <class T>
+const T* FindArray(HINSTANCE instance, LPCWSTR name, LPCWSTR type, std::size_t* count) {
     const HRSRC res = FindResourceW(instance, name, type);
     if (!res)
         return nullptr;
-    *size = SizeofResource(instance, res);
-    return LockResource(LoadResource(instance, res));
+    const DWORD size = SizeofResource(instance, res);
+    const void* data = LockResource(LoadResource(instance, res));
+    if (!data || size == 0 || size % sizeof(T) != 0)
+        return nullptr;
+    *count = size / sizeof(T);
+    return static_cast<const T*>(data);
 }
 
 struct Activation {
@@ -96,13 +100,12 @@ std::size_t AppendItems(GtkMenuShell* shell, const std::vector<MenuItem>& items,
 }  // namespace
 
 HMENU LoadMenuW(HINSTANCE instance, LPCWSTR name) {
-    DWORD size = 0;
-    const auto* items =
-        static_cast<const MenuResourceItem*>(FindData(instance, name, RT_MENU(), &size));
-    if (!items || size == 0 || size % sizeof(MenuResourceItem) != 0)
+    std::size_t count = 0;
+    const auto* items = FindArray<MenuResourceItem>(instance, name, RT_MENU(), &count);
+    if (!items)
         return 0;
     std::vector<MenuItem> menu;
-    for (std::size_t i = 0; i < size / sizeof(MenuResourceItem); ++i) {
+    for (std::size_t i = 0; i < count; ++i) {
         menu.push_back(MenuItem{items[i].depth, items[i].id, Label(items[i].text)});
     }
     const HMENU handle = g_nextHandle++;
@@ -124,12 +127,11 @@ GtkWidget* Win32BuildMenuBar(HMENU menu, HWND hwnd) {
 }
 
 HACCEL LoadAcceleratorsW(HINSTANCE instance, LPCWSTR name) {
-    DWORD size = 0;
-    const auto* entries =
-        static_cast<const ACCEL*>(FindData(instance, name, RT_ACCELERATOR(), &size));
-    if (!entries || size == 0 || size % sizeof(ACCEL) != 0)
+    std::size_t count = 0;
+    const auto* entries = FindArray<ACCEL>(instance, name, RT_ACCELERATOR(), &count);
+    if (!entries)
         return 0;
     const HACCEL handle = g_nextHandle++;
-    AcceleratorTables()[handle].assign(entries, entries + size / sizeof(ACCEL));
+    AcceleratorTables()[handle].assign(entries, entries + count);
     return handle;
 }

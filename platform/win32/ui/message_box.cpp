@@ -3,21 +3,9 @@
 
 #include "win32/gtk_window.h"
 
-namespace {
-
-std::string Utf8(LPCWSTR text) {
-    gchar* utf8 = g_ucs4_to_utf8(reinterpret_cast<const gunichar*>(text ? text : L""), -1, nullptr,
-                                 nullptr, nullptr);
-    std::string s = utf8 ? utf8 : "";
-    g_free(utf8);
-    return s;
-}
-
-}  // namespace
-
 int MessageBoxW(HWND hwnd, LPCWSTR text, LPCWSTR caption, UINT type) {
-    const std::string message = Utf8(text);
-    const std::string title = Utf8(caption);
+    const std::string message = Win32TextToUtf8(text);
+    const std::string title = Win32TextToUtf8(caption);
     if (!gtk_init_check(nullptr, nullptr)) {
         std::fprintf(stderr, "%s: %s\n", title.c_str(), message.c_str());
         return IDOK;

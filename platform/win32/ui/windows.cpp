@@ -401,11 +401,16 @@ BOOL SetWindowTextW(HWND hwnd, LPCWSTR text) {
     Win32Window* w = Win32LookupWindow(hwnd);
     if (!w || !GTK_IS_WINDOW(w->widget))
         return FALSE;
+    gtk_window_set_title(GTK_WINDOW(w->widget), Win32TextToUtf8(text).c_str());
+    return TRUE;
+}
+
+std::string Win32TextToUtf8(LPCWSTR text) {
     gchar* utf8 = g_ucs4_to_utf8(reinterpret_cast<const gunichar*>(text ? text : L""), -1, nullptr,
                                  nullptr, nullptr);
-    gtk_window_set_title(GTK_WINDOW(w->widget), utf8 ? utf8 : "");
+    std::string s = utf8 ? utf8 : "";
     g_free(utf8);
-    return TRUE;
+    return s;
 }
 
 HWND SetFocus(HWND hwnd) {

@@ -9,8 +9,8 @@
 #include "cef/cef_base.h"
 #include "cef/cef_string.h"
 
-class CefCommandLine : public virtual CefBaseRefCounted {
-public:
+class CefCommandLine : public CefRefCounted<> {
+  public:
     static CefRefPtr<CefCommandLine> CreateCommandLine();
     // The browser process's own command line (set by CefExecuteProcess / CefInitialize).
     static CefRefPtr<CefCommandLine> GetGlobalCommandLine();
@@ -26,20 +26,12 @@ public:
     void AppendSwitch(const CefString& name);
     void AppendSwitchWithValue(const CefString& name, const CefString& value);
     // Switches in order: name and value (empty for a switch without one).
-    const std::vector<std::pair<CefString, CefString>>& GetSwitchList() const {
-        return switches_;
-    }
+    const std::vector<std::pair<CefString, CefString>>& GetSwitchList() const { return switches_; }
     void AppendArgument(const CefString& argument) { arguments_.push_back(argument); }
     const std::vector<CefString>& GetArguments() const { return arguments_; }
 
-    void AddRef() const override { ref_.AddRef(); }
-    bool Release() const override;
-    bool HasOneRef() const override { return ref_.HasOneRef(); }
-    bool HasAtLeastOneRef() const override { return ref_.HasAtLeastOneRef(); }
-
-private:
+  private:
     CefString program_;
     std::vector<std::pair<CefString, CefString>> switches_;
     std::vector<CefString> arguments_;
-    CefRefCount ref_;
 };

@@ -8,7 +8,7 @@
 #include "cef/cef_base.h"
 #include "cef/cef_string.h"
 
-class CefMenuModel : public virtual CefBaseRefCounted {
+class CefMenuModel : public CefRefCounted<> {
   public:
     static CefRefPtr<CefMenuModel> Create();
 
@@ -19,11 +19,6 @@ class CefMenuModel : public virtual CefBaseRefCounted {
     int GetCommandIdAt(std::size_t index) const;  // -1 past the end
     CefString GetLabelAt(std::size_t index) const;
 
-    void AddRef() const override { ref_.AddRef(); }
-    bool Release() const override;
-    bool HasOneRef() const override { return ref_.HasOneRef(); }
-    bool HasAtLeastOneRef() const override { return ref_.HasAtLeastOneRef(); }
-
   private:
     CefMenuModel() = default;
 
@@ -32,5 +27,4 @@ class CefMenuModel : public virtual CefBaseRefCounted {
         CefString label;
     };
     std::vector<Item> items_;
-    CefRefCount ref_;
 };

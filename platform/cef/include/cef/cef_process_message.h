@@ -10,8 +10,8 @@ enum CefProcessId {
     PID_RENDERER,
 };
 
-class CefProcessMessage : public virtual CefBaseRefCounted {
-public:
+class CefProcessMessage : public CefRefCounted<> {
+  public:
     static CefRefPtr<CefProcessMessage> Create(const CefString& name);
 
     bool IsValid() const { return true; }
@@ -19,15 +19,9 @@ public:
     CefRefPtr<CefListValue> GetArgumentList() const { return args_; }
     CefRefPtr<CefProcessMessage> Copy() const;
 
-    void AddRef() const override { ref_.AddRef(); }
-    bool Release() const override;
-    bool HasOneRef() const override { return ref_.HasOneRef(); }
-    bool HasAtLeastOneRef() const override { return ref_.HasAtLeastOneRef(); }
-
-private:
+  private:
     explicit CefProcessMessage(const CefString& name);
 
     CefString name_;
     CefRefPtr<CefListValue> args_;
-    CefRefCount ref_;
 };

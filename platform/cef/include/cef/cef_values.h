@@ -17,8 +17,8 @@ enum cef_value_type_t {
     VTYPE_STRING,
 };
 
-class CefListValue : public virtual CefBaseRefCounted {
-public:
+class CefListValue : public CefRefCounted<> {
+  public:
     static CefRefPtr<CefListValue> Create();
 
     bool IsValid() const { return true; }
@@ -42,17 +42,11 @@ public:
 
     CefRefPtr<CefListValue> Copy() const;
 
-    void AddRef() const override { ref_.AddRef(); }
-    bool Release() const override;
-    bool HasOneRef() const override { return ref_.HasOneRef(); }
-    bool HasAtLeastOneRef() const override { return ref_.HasAtLeastOneRef(); }
-
-private:
+  private:
     struct Null {};
     using Value = std::variant<Null, bool, int, double, CefString>;
     template <class T>
     bool Set(std::size_t index, T value);
 
     std::vector<Value> values_;
-    CefRefCount ref_;
 };

@@ -1,6 +1,8 @@
 // The GTK side of window handles, for the layers that build windows of their own widgets.
 #pragma once
 
+#include <string>
+
 #include "win32/winuser.h"
 
 // After the platform types: the toolkit defines TRUE and FALSE as macros.
@@ -18,5 +20,8 @@ void* Win32GetWindowData(HWND hwnd);
 
 // Runs the toolkit's main loop until PostQuitMessage; at once when a quit is pending.
 void Win32RunMessageLoop();
+// The UTF-8 form of a wide text for the toolkit to show; empty for null or for a text the
+// conversion rejects.
+std::string Win32TextToUtf8(LPCWSTR text);
 // The image of an icon handle (owned by the icon); null for an unknown one.
 GdkPixbuf* Win32IconImage(HICON icon);
