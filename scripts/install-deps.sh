@@ -5,12 +5,11 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev
   libjpeg62-turbo-dev
   libgtk-3-dev libwebkit2gtk-4.1-dev
-  xvfb xauth xdotool dbus-x11 python3-xlib
-  imagemagick python3-pil libtiff-tools libgdk-pixbuf-2.0-dev
-  shared-mime-info
+  xvfb xauth dbus-daemon python3-xlib shared-mime-info
+  imagemagick python3-pil
 )
 
 missing=()
