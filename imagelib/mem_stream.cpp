@@ -2,6 +2,8 @@
 // positioned and asked for its position like a file stream.
 #include "mem_stream.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 
@@ -109,13 +111,16 @@ std::int32_t ImageMemStreamRead(void* dst, std::uint32_t elementSize, std::uint3
 std::int32_t ImageMemStreamSeek(ImageMemStream* s, std::int32_t offset, std::int16_t origin) {
     if (s == nullptr)
         return -1;
-    if (origin == kSeekSet) {
-        s->cursor = At(s->base, offset);
-    } else if (origin == kSeekCur) {
-        s->cursor = At(s->cursor, offset);
-    } else {
+    std::int64_t position = offset;
+    if (origin == kSeekCur) {
+        position += Position(s);
+    } else if (origin != kSeekSet) {
         return -1;
     }
+    // Positions are 32-bit: a seek beyond that range stops at its edge, so that reads and
+    // tells never see a position that wrapped into (or past) the data.
+    position = std::clamp<std::int64_t>(position, INT32_MIN, INT32_MAX);
+    s->cursor = At(s->base, position);
     return 0;
 }
 

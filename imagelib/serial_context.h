@@ -64,17 +64,17 @@ struct SerialImageContext {
     ImageMemStream* stream;  // owned
     HGLOBAL dibHandle;
     HGLOBAL paletteHandle;
-    std::uint8_t* dib;      // dibHandle, locked
+    std::uint8_t* dib;         // dibHandle, locked
     std::uint8_t* logPalette;  // paletteHandle, locked
-    std::uint8_t* bits;     // result rows: dib + kPackedDibRowsOffset, or a builder's block
-    std::uint8_t* work;     // rows the reduce step reads; bits until 24-bit work rows exist
-    std::int32_t workSize;  // bytes of 24-bit (or 32-bit) rows the DIB has room for
-    std::int32_t steps;     // calls made in the current state
+    std::uint8_t* bits;        // result rows: dib + kPackedDibRowsOffset, or a builder's block
+    std::uint8_t* work;        // rows the reduce step reads; bits until 24-bit work rows exist
+    std::int32_t workSize;     // bytes of 24-bit (or 32-bit) rows the DIB has room for
+    std::int32_t steps;        // calls made in the current state
     // Owned by the colour reducer.
     std::int32_t reducerInStride;
     std::int32_t reducerOutStride;
     std::int32_t reducerRow;
-    std::int32_t rowsPerStep;  // 8192 for a one-shot load, else 10
+    std::int32_t rowsPerStep;       // 8192 for a one-shot load, else 10
     std::int32_t transparentIndex;  // -1 or the palette index found transparent
 };
 

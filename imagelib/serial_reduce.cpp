@@ -45,10 +45,15 @@ int SerialImageReduceStep(SerialImageContext* ctx, int abort) {
 }
 
 int SerialImagePaletteStep(SerialImageContext* ctx) {
-    const std::uint8_t map = (ctx->flags & kFlagMapToDisplayPalette) ? 1 : 0;
+    // Once 24-bit work rows exist, the result rows are either reduced ones, which index the
+    // display palette itself, or 24-bit ones, which have none. Rows that keep the image's
+    // own indices get their entries mapped to the nearest display colours on a 16-colour
+    // display, and keep them on a palette display, whose cube they do not index.
+    const bool ownIndexes = ctx->work == ctx->bits;
+    const std::uint8_t map = (ctx->flags & kFlagMapToDisplayPalette) && ownIndexes ? 1 : 0;
     if (ctx->info.displayClass == 4) {
         ImageDisplayPalette16(ctx->palette, map);
-    } else if (ctx->info.displayClass == 8) {
+    } else if (ctx->info.displayClass == 8 && !ownIndexes) {
         ImageDisplayPalette256(ctx->palette);
     }
     return kStepDone;

@@ -57,7 +57,12 @@ BOOL CApp::InitInstance() {
     m_pMainWnd = frame;
     m_bLoadWindowPlacement = FALSE;  // always the default position and size
     frame->LoadFrame(IDR_MAINFRAME, WS_OVERLAPPEDWINDOW | FWS_ADDTOTITLE, nullptr, nullptr);
-    // A frame whose creation failed has destroyed itself (and cleared the main window).
+    // Without a window (a frame whose creation failed has destroyed itself and cleared the
+    // main window; without a display none was made) the loop below would never end.
+    if (m_pMainWnd && !frame->GetSafeHwnd()) {
+        m_pMainWnd = nullptr;
+        delete frame;
+    }
     if (!m_pMainWnd)
         return FALSE;
     frame->ShowWindow(SW_SHOW);

@@ -147,6 +147,9 @@ TEST_F(ColourReduceLoadTest, ASixteenColourDisplayGetsFourBitsWithTheFixedPalett
     ASSERT_EQ(dithered.code, IMAGELIB_FINISHED);
     EXPECT_EQ(dithered.bits(), 4);
     EXPECT_TRUE(PalettesAre(dithered, DisplayColors16.data(), 16));
+    // Reduced rows index the fixed palette whether or not mapping was asked for too.
+    const Loaded mapped = fixture::LoadStepwise(path, kReduce | IMAGELIB_MAP_TO_DISPLAY_PALETTE);
+    EXPECT_TRUE(PalettesAre(mapped, DisplayColors16.data(), 16));
     for (std::uint32_t extra : {0u, std::uint32_t{IMAGELIB_REDUCE4_NO_ENTRY0},
                                 std::uint32_t{IMAGELIB_REDUCE4_PLAIN_GREYS}}) {
         const Loaded r = fixture::LoadStepwise(path, kReduce | kNearest | extra);
@@ -190,6 +193,10 @@ TEST_F(ColourReduceLoadTest, AFourBitImageOnASixteenColourDisplayKeepsItsRows) {
                                 {3, 2, PaletteEntry3{0, 255, 0}},
                                 {8, 4, PaletteEntry3{255, 255, 255}}})
         EXPECT_EQ(std::memcmp(mapped.at(x, y), &colour, 3), 0) << x << "," << y;
+    // On a palette display, rows that keep their own indices keep their own colours too.
+    Win32SetScreenFormat(8, TRUE);
+    const Loaded own = fixture::LoadStepwise(path, IMAGELIB_MAP_TO_DISPLAY_PALETTE);
+    EXPECT_EQ(fixture::CompareRgb(Reference(path), own.rgb()), "");
 }
 
 // Cleaning up after any number of steps, while decoding (run-length too), reducing or

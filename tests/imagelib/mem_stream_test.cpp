@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 #include <vector>
 
@@ -78,6 +79,12 @@ TEST(MemStream, ReadsStopAtTheEndAndCursorsPastEitherEndReadNothing) {
     ImageMemStreamSeek(s, -5, kSeekCur);  // before the start
     EXPECT_EQ(ImageMemStreamRead(out, 1, 4, s), 0);
     EXPECT_EQ(ImageMemStreamTell(s), -2);
+    EXPECT_EQ(out[0], 0x55);
+    // Seeks past the 32-bit range stop at its edge: no position wraps back into the data.
+    ImageMemStreamSeek(s, INT32_MAX, kSeekSet);
+    ImageMemStreamSeek(s, INT32_MAX, kSeekCur);
+    EXPECT_EQ(ImageMemStreamTell(s), INT32_MAX);
+    EXPECT_LT(ImageMemStreamRead(out, 1, 4, s), 0);
     EXPECT_EQ(out[0], 0x55);
 
     ImageMemStreamSeek(s, 1, kSeekSet);

@@ -194,14 +194,17 @@ class ViewerEndToEnd(unittest.TestCase):
         with open(os.path.join(self.folder, "config/Tirravel/Brevona/settings.ini")) as f:
             self.assertIn("[Workspace]", f.read())
 
-    def test_render_process_type_ends_at_once_without_window(self):
-        # No display at all: the process must not need one.
-        code, output, lines = ended(start_viewer(self.folder, None, "--type=renderer"), self.folder)
-        self.assertEqual(code, 0, output)
-        self.assertEqual(lines, [
-            "InitCommonControlsEx", "AfxOleInit", "AfxEnableControlContainer",
-            "EnableTaskbarInteraction", "SetRegistryKey Tirravel", "InitTooltipManager",
-            "LoadLibraryW gdiplus.dll failed", "CefExecuteProcess", "CefShutdown", "AfxOleTerm"])
+    def test_without_display_or_as_render_process_ends_at_once_without_window(self):
+        # No display at all: a render process must not need one, and the browser process,
+        # having no window to wait for, must not wait.
+        start = ["InitCommonControlsEx", "AfxOleInit", "AfxEnableControlContainer",
+                 "EnableTaskbarInteraction", "SetRegistryKey Tirravel", "InitTooltipManager",
+                 "LoadLibraryW gdiplus.dll failed", "CefExecuteProcess"]
+        for args, steps in ((["--type=renderer"], []), ([], ["CefInitialize"])):
+            code, output, lines = ended(start_viewer(self.folder, None, *args), self.folder)
+            os.remove(os.path.join(self.folder, "trace.txt"))
+            self.assertEqual(code, 0, output)
+            self.assertEqual(lines, start + steps + ["CefShutdown", "AfxOleTerm"])
 
 
 if __name__ == "__main__":

@@ -291,14 +291,8 @@ CefRefPtr<CefBrowser> FrameImpl::GetBrowser() {
     return browser_;
 }
 
-void FrameImpl::SendProcessMessage(CefProcessId target, CefRefPtr<CefProcessMessage> message) {
-    WebKitWebView* view = browser_ ? browser_->View() : nullptr;
-    if (!view || !message || target != PID_RENDERER)
-        return;
-    WebKitUserMessage* userMessage = webkit_user_message_new(
-        message->GetName().ToString().c_str(), ListValueToVariant(*message->GetArgumentList()));
-    webkit_web_view_send_message_to_page(view, userMessage, nullptr, nullptr, nullptr);
-}
+// The render side takes no message (its handler refuses every one), so nothing is sent.
+void FrameImpl::SendProcessMessage(CefProcessId, CefRefPtr<CefProcessMessage>) {}
 
 CefRefPtr<BrowserImpl> BrowserImpl::Create(CefRefPtr<CefClient> client, WebKitWebView* view,
                                            HWND hwnd, HWND topLevel) {

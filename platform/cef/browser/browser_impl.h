@@ -24,7 +24,6 @@ class FrameImpl : public CefRefCounted<CefFrame> {
     CefString GetURL() override;
     void LoadURL(const CefString& url) override;
     CefRefPtr<CefBrowser> GetBrowser() override;
-    // To the render side: a user message to the page's web process.
     void SendProcessMessage(CefProcessId target, CefRefPtr<CefProcessMessage> message) override;
 
   private:

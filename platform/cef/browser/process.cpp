@@ -1,32 +1,15 @@
-#include <fstream>
-#include <iterator>
 #include <string>
-#include <vector>
 
 #include "browser_impl.h"
 #include "cef/cef_app.h"
 #include "engine.h"
+#include "process_arguments.h"
 #include "win32/gtk_window.h"
 #include "win32/trace.h"
 
 namespace {
 
 constexpr int kShutdownPasses = 1000;
-
-// The process's own arguments, as the kernel holds them.
-std::vector<std::string> ProcessArguments() {
-    std::ifstream in("/proc/self/cmdline", std::ios::binary);
-    const std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::vector<std::string> args;
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < all.size(); ++i) {
-        if (all[i] == '\0') {
-            args.push_back(all.substr(start, i - start));
-            start = i + 1;
-        }
-    }
-    return args;
-}
 
 // The folder of the running executable.
 std::string ExecutableFolder() {
@@ -94,11 +77,7 @@ WebKitSettings* NewViewSettings(const CefBrowserSettings& browserSettings) {
 
 int CefExecuteProcess(const CefMainArgs&, CefRefPtr<CefApp> application, void*) {
     CefRefPtr<CefCommandLine> commandLine = CefCommandLine::GetGlobalCommandLine();
-    const std::vector<std::string> args = ProcessArguments();
-    std::vector<const char*> argv;
-    for (const std::string& a : args)
-        argv.push_back(a.c_str());
-    commandLine->InitFromArgv(static_cast<int>(argv.size()), argv.data());
+    InitFromProcessArguments(*commandLine);
     Win32Trace("CefExecuteProcess");
     if (!commandLine->HasSwitch("type"))
         return -1;

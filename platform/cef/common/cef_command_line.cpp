@@ -36,16 +36,6 @@ void CefCommandLine::InitFromArgv(int argc, const char* const* argv) {
     }
 }
 
-std::vector<std::string> CefCommandLine::GetArgv() const {
-    std::vector<std::string> argv{program_.ToString()};
-    for (const auto& [name, value] : switches_) {
-        argv.push_back("--" + name.ToString() + (value.empty() ? "" : "=" + value.ToString()));
-    }
-    for (const CefString& arg : arguments_)
-        argv.push_back(arg.ToString());
-    return argv;
-}
-
 bool CefCommandLine::HasSwitch(const CefString& name) const {
     for (const auto& entry : switches_) {
         if (entry.first == name)

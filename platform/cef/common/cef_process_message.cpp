@@ -6,9 +6,3 @@ CefProcessMessage::CefProcessMessage(const CefString& name)
 CefRefPtr<CefProcessMessage> CefProcessMessage::Create(const CefString& name) {
     return new CefProcessMessage(name);
 }
-
-CefRefPtr<CefProcessMessage> CefProcessMessage::Copy() const {
-    CefRefPtr<CefProcessMessage> copy = Create(name_);
-    copy->args_ = args_->Copy();
-    return copy;
-}

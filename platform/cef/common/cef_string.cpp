@@ -4,10 +4,13 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-bool IsScalar(char32_t c) { return c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF); }
+bool IsScalar(char32_t c) {
+    return c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF);
+}
 
 void AppendUtf16(std::u16string& out, char32_t c) {
-    if (!IsScalar(c)) c = kReplacement;
+    if (!IsScalar(c))
+        c = kReplacement;
     if (c < 0x10000) {
         out.push_back(static_cast<char16_t>(c));
     } else {
@@ -18,7 +21,8 @@ void AppendUtf16(std::u16string& out, char32_t c) {
 }
 
 void AppendUtf8(std::string& out, char32_t c) {
-    if (!IsScalar(c)) c = kReplacement;
+    if (!IsScalar(c))
+        c = kReplacement;
     if (c < 0x80) {
         out.push_back(static_cast<char>(c));
     } else if (c < 0x800) {
@@ -59,10 +63,14 @@ std::u16string FromUtf8(const std::string& s) {
     while (i < s.size()) {
         const unsigned char lead = static_cast<unsigned char>(s[i]);
         int extra = -1;
-        if (lead < 0x80) extra = 0;
-        else if (lead >= 0xC2 && lead <= 0xDF) extra = 1;
-        else if (lead >= 0xE0 && lead <= 0xEF) extra = 2;
-        else if (lead >= 0xF0 && lead <= 0xF4) extra = 3;
+        if (lead < 0x80)
+            extra = 0;
+        else if (lead >= 0xC2 && lead <= 0xDF)
+            extra = 1;
+        else if (lead >= 0xE0 && lead <= 0xEF)
+            extra = 2;
+        else if (lead >= 0xF0 && lead <= 0xF4)
+            extra = 3;
         char32_t c = extra > 0 ? lead & (0x3F >> extra) : lead;
         bool ok = extra >= 0 && i + extra < s.size();
         for (int k = 1; ok && k <= extra; ++k) {
@@ -88,7 +96,8 @@ CefString::CefString(const wchar_t* s) : CefString(std::wstring(s ? s : L"")) {}
 
 CefString::CefString(const std::wstring& s) {
     s_.reserve(s.size());
-    for (wchar_t c : s) AppendUtf16(s_, static_cast<char32_t>(c));
+    for (wchar_t c : s)
+        AppendUtf16(s_, static_cast<char32_t>(c));
 }
 
 CefString::CefString(const char* utf8) : s_(FromUtf8(utf8 ? utf8 : "")) {}

@@ -80,9 +80,3 @@ bool CefListValue::SetDouble(std::size_t index, double value) {
 bool CefListValue::SetString(std::size_t index, const CefString& value) {
     return Set(index, value);
 }
-
-CefRefPtr<CefListValue> CefListValue::Copy() const {
-    CefRefPtr<CefListValue> copy = Create();
-    copy->values_ = values_;
-    return copy;
-}

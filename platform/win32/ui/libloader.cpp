@@ -28,6 +28,7 @@ HMODULE g_nextLibrary = 0x10000;
 DWORD GetModuleFileNameW(HMODULE /*module*/, LPWSTR buffer, DWORD size) {
     if (!buffer || size == 0)
         return 0;
+    buffer[0] = L'\0';  // an empty path when it cannot be had (a name that is not UTF-8)
     char path[PATH_MAX];
     const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
     if (n <= 0)

@@ -44,7 +44,7 @@ class CWinAppEx : public CWinApp {
     // The settings file; empty before SetRegistryKey.
     CStringW GetSettingsPath() const;
 
-    BOOL m_bResourceSmartUpdate;
+    BOOL m_bResourceSmartUpdate;  // no toolbars to update here: kept, not used
     BOOL m_bLoadWindowPlacement = TRUE;
 
   private:

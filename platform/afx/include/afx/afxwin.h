@@ -131,6 +131,8 @@ class CWinApp : public CWinThread {
 
     BOOL InitInstance() override { return TRUE; }
     int ExitInstance() override;
+    // No taskbar grouping or restart manager here: the id and the restart flags are kept
+    // and not used.
     void SetAppID(LPCWSTR appId) { m_pszAppID = appId ? appId : L""; }
     // The per-user settings root: <config folder>/<key>/<application title>.
     void SetRegistryKey(LPCWSTR key);

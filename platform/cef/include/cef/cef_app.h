@@ -13,13 +13,11 @@
 class CefSchemeRegistrar {};
 class CefResourceBundleHandler : public virtual CefBaseRefCounted {};
 
-class CefBrowserProcessHandler : public virtual CefBaseRefCounted {
-public:
-    virtual void OnContextInitialized() {}
-};
+// No browser-process callback is made by this layer: the handler's defaults apply.
+class CefBrowserProcessHandler : public virtual CefBaseRefCounted {};
 
 class CefApp : public virtual CefBaseRefCounted {
-public:
+  public:
     virtual void OnBeforeCommandLineProcessing(const CefString& /*processType*/,
                                                CefRefPtr<CefCommandLine> /*commandLine*/) {}
     virtual void OnRegisterCustomSchemes(CefSchemeRegistrar* /*registrar*/) {}

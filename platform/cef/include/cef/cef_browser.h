@@ -18,18 +18,18 @@ struct CefWindowInfo;
 struct CefBrowserSettings;
 
 class CefFrame : public virtual CefBaseRefCounted {
-public:
+  public:
     virtual bool IsValid() = 0;
     virtual bool IsMain() = 0;
     virtual CefString GetURL() = 0;
     virtual void LoadURL(const CefString& url) = 0;
     virtual CefRefPtr<CefBrowser> GetBrowser() = 0;
-    // Delivers the message to the other side: PID_BROWSER from the render side.
+    // Delivers the message to the browser side (PID_BROWSER); the render side takes none.
     virtual void SendProcessMessage(CefProcessId target, CefRefPtr<CefProcessMessage> message) = 0;
 };
 
 class CefBrowser : public virtual CefBaseRefCounted {
-public:
+  public:
     virtual CefRefPtr<CefBrowserHost> GetHost() = 0;  // null on the render side
     virtual CefRefPtr<CefFrame> GetMainFrame() = 0;
     virtual int GetIdentifier() = 0;
@@ -38,7 +38,7 @@ public:
 };
 
 class CefBrowserHost : public virtual CefBaseRefCounted {
-public:
+  public:
     // Asks for a browser as a child window; it is reported through the client's
     // life-span handler (OnAfterCreated) later, from the message loop.
     static bool CreateBrowser(const CefWindowInfo& windowInfo, CefRefPtr<CefClient> client,

@@ -16,7 +16,6 @@ class CefCommandLine : public CefRefCounted<> {
     static CefRefPtr<CefCommandLine> GetGlobalCommandLine();
 
     void InitFromArgv(int argc, const char* const* argv);
-    std::vector<std::string> GetArgv() const;  // program, switches, then arguments
 
     CefString GetProgram() const { return program_; }
     void SetProgram(const CefString& program) { program_ = program; }

@@ -17,7 +17,6 @@ class CefProcessMessage : public CefRefCounted<> {
     bool IsValid() const { return true; }
     CefString GetName() const { return name_; }
     CefRefPtr<CefListValue> GetArgumentList() const { return args_; }
-    CefRefPtr<CefProcessMessage> Copy() const;
 
   private:
     explicit CefProcessMessage(const CefString& name);

@@ -8,14 +8,13 @@
 #include "cef/cef_v8.h"
 
 class CefRenderProcessHandler : public virtual CefBaseRefCounted {
-public:
+  public:
     virtual void OnContextCreated(CefRefPtr<CefBrowser> /*browser*/, CefRefPtr<CefFrame> /*frame*/,
                                   CefRefPtr<CefV8Context> /*context*/) {}
-    virtual void OnContextReleased(CefRefPtr<CefBrowser> /*browser*/, CefRefPtr<CefFrame> /*frame*/,
-                                   CefRefPtr<CefV8Context> /*context*/) {}
-    // The render side takes no message by default.
+    // The browser side sends the render side no message; the default refuses every one.
     virtual bool OnProcessMessageReceived(CefRefPtr<CefBrowser> /*browser*/,
-                                          CefRefPtr<CefFrame> /*frame*/, CefProcessId /*sourceProcess*/,
+                                          CefRefPtr<CefFrame> /*frame*/,
+                                          CefProcessId /*sourceProcess*/,
                                           CefRefPtr<CefProcessMessage> /*message*/) {
         return false;
     }

@@ -5,7 +5,7 @@
 #include <string>
 
 class CefString {
-public:
+  public:
     CefString() = default;
     CefString(const char16_t* s) : s_(s ? s : u"") {}
     CefString(std::u16string s) : s_(std::move(s)) {}
@@ -27,6 +27,6 @@ public:
     bool operator!=(const CefString& o) const { return s_ != o.s_; }
     bool operator<(const CefString& o) const { return s_ < o.s_; }
 
-private:
+  private:
     std::u16string s_;
 };

@@ -19,12 +19,14 @@ struct CefMainArgs {
     HINSTANCE instance = 0;
 };
 
+// CefInitialize reads only multi_threaded_message_loop: whatever the others say, the engine
+// starts its own helpers, keeps nothing on disk and writes no log.
 struct CefSettings {
     bool no_sandbox = false;
     CefString browser_subprocess_path;
     // The engine's loop runs on the calling thread; a multi-threaded loop is not supported.
     bool multi_threaded_message_loop = false;
-    CefString cache_path;  // empty: nothing is kept on disk
+    CefString cache_path;
     CefString log_file;
     CefString locale;
     CefString resources_dir_path;

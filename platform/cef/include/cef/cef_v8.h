@@ -21,7 +21,7 @@ enum cef_v8_propertyattribute_t {
 // Serves calls of native functions made with CefV8Value::CreateFunction. Returning false
 // means the call was not handled: it evaluates to undefined and throws nothing.
 class CefV8Handler : public virtual CefBaseRefCounted {
-public:
+  public:
     virtual bool Execute(const CefString& name, CefRefPtr<CefV8Value> object,
                          const CefV8ValueList& arguments, CefRefPtr<CefV8Value>& retval,
                          CefString& exception) = 0;
@@ -33,7 +33,7 @@ class CefV8Accessor : public virtual CefBaseRefCounted {};
 class CefV8Interceptor : public virtual CefBaseRefCounted {};
 
 class CefV8Value : public virtual CefBaseRefCounted {
-public:
+  public:
     static CefRefPtr<CefV8Value> CreateObject(CefRefPtr<CefV8Accessor> accessor,
                                               CefRefPtr<CefV8Interceptor> interceptor);
     static CefRefPtr<CefV8Value> CreateFunction(const CefString& name,
@@ -52,7 +52,7 @@ public:
 };
 
 class CefV8Context : public virtual CefBaseRefCounted {
-public:
+  public:
     // The context whose script is running now (inside CefV8Handler::Execute).
     static CefRefPtr<CefV8Context> GetCurrentContext();
 

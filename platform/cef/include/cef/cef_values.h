@@ -40,8 +40,6 @@ class CefListValue : public CefRefCounted<> {
     bool SetDouble(std::size_t index, double value);
     bool SetString(std::size_t index, const CefString& value);
 
-    CefRefPtr<CefListValue> Copy() const;
-
   private:
     struct Null {};
     using Value = std::variant<Null, bool, int, double, CefString>;

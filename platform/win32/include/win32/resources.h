@@ -15,13 +15,27 @@ inline bool IS_INTRESOURCE(LPCWSTR p) {
     return (reinterpret_cast<std::uintptr_t>(p) >> 16) == 0;
 }
 
-inline LPCWSTR RT_BITMAP() { return MAKEINTRESOURCEW(2); }
-inline LPCWSTR RT_MENU() { return MAKEINTRESOURCEW(4); }
-inline LPCWSTR RT_DIALOG() { return MAKEINTRESOURCEW(5); }
-inline LPCWSTR RT_STRING() { return MAKEINTRESOURCEW(6); }
-inline LPCWSTR RT_ACCELERATOR() { return MAKEINTRESOURCEW(9); }
-inline LPCWSTR RT_RCDATA() { return MAKEINTRESOURCEW(10); }
-inline LPCWSTR RT_GROUP_ICON() { return MAKEINTRESOURCEW(14); }
+inline LPCWSTR RT_BITMAP() {
+    return MAKEINTRESOURCEW(2);
+}
+inline LPCWSTR RT_MENU() {
+    return MAKEINTRESOURCEW(4);
+}
+inline LPCWSTR RT_DIALOG() {
+    return MAKEINTRESOURCEW(5);
+}
+inline LPCWSTR RT_STRING() {
+    return MAKEINTRESOURCEW(6);
+}
+inline LPCWSTR RT_ACCELERATOR() {
+    return MAKEINTRESOURCEW(9);
+}
+inline LPCWSTR RT_RCDATA() {
+    return MAKEINTRESOURCEW(10);
+}
+inline LPCWSTR RT_GROUP_ICON() {
+    return MAKEINTRESOURCEW(14);
+}
 
 extern "C" {
 // Registers (or replaces) a resource of a module. The data is not copied: it must live as
@@ -33,7 +47,7 @@ void Win32UnregisterModuleResources(HMODULE module);
 
 HRSRC FindResourceW(HMODULE module, LPCWSTR name, LPCWSTR type);
 HGLOBAL LoadResource(HMODULE module, HRSRC res);  // 0 when res is unknown
-void* LockResource(HGLOBAL loaded);                // the registered bytes, read-only
+void* LockResource(HGLOBAL loaded);               // the registered bytes, read-only
 DWORD SizeofResource(HMODULE module, HRSRC res);
 BOOL FreeResource(HGLOBAL loaded);
 }
