@@ -74,7 +74,7 @@ const DialogResource kAboutBox = {
 template <std::size_t N>
 void RegisterString(UINT id, const wchar_t (&text)[N]) {
     // Without the terminator: a string resource is its units.
-    Win32RegisterResource(0, RT_STRING(), MAKEINTRESOURCEW(static_cast<WORD>(id)), text,
+    Win32RegisterResource(0, RT_STRING, MAKEINTRESOURCEW(static_cast<WORD>(id)), text,
                           static_cast<DWORD>((N - 1) * sizeof(wchar_t)));
 }
 
@@ -84,16 +84,16 @@ const bool g_registered = (RegisterViewerResources(), true);
 }  // namespace
 
 void RegisterViewerResources() {
-    Win32RegisterResource(0, RT_GROUP_ICON(), MAKEINTRESOURCEW(IDR_MAINFRAME), kViewerIcon,
+    Win32RegisterResource(0, RT_GROUP_ICON, MAKEINTRESOURCEW(IDR_MAINFRAME), kViewerIcon,
                           static_cast<DWORD>(sizeof kViewerIcon));
     RegisterString(IDR_MAINFRAME, kFrameString);
     RegisterString(IDS_APP_TITLE, kAppTitle);
     RegisterString(IDP_OLE_INIT_FAILED, kOleInitFailed);
     RegisterString(IDS_MAKER_NAME, kMakerName);
-    Win32RegisterResource(0, RT_MENU(), MAKEINTRESOURCEW(IDR_MAINFRAME), kMainMenu,
+    Win32RegisterResource(0, RT_MENU, MAKEINTRESOURCEW(IDR_MAINFRAME), kMainMenu,
                           static_cast<DWORD>(sizeof kMainMenu));
-    Win32RegisterResource(0, RT_ACCELERATOR(), MAKEINTRESOURCEW(IDR_MAINFRAME), kAccelerators,
+    Win32RegisterResource(0, RT_ACCELERATOR, MAKEINTRESOURCEW(IDR_MAINFRAME), kAccelerators,
                           static_cast<DWORD>(sizeof kAccelerators));
-    Win32RegisterResource(0, RT_DIALOG(), MAKEINTRESOURCEW(IDD_ABOUTBOX), &kAboutBox,
+    Win32RegisterResource(0, RT_DIALOG, MAKEINTRESOURCEW(IDD_ABOUTBOX), &kAboutBox,
                           static_cast<DWORD>(sizeof kAboutBox));
 }

@@ -59,7 +59,7 @@ CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd)
 std::intptr_t CDialog::DoModal() {
     const HINSTANCE module = AfxGetResourceHandle();
     const HRSRC res =
-        FindResourceW(module, MAKEINTRESOURCEW(static_cast<WORD>(m_nIDHelp)), RT_DIALOG());
+        FindResourceW(module, MAKEINTRESOURCEW(static_cast<WORD>(m_nIDHelp)), RT_DIALOG);
     const auto* tmpl =
         res && SizeofResource(module, res) == sizeof(DialogResource)
             ? static_cast<const DialogResource*>(LockResource(LoadResource(module, res)))

@@ -95,8 +95,8 @@ TEST_F(BmpLoadTest, EveryKindOfBmpLoadsLikeAnIndependentDecoder) {
 Loaded ResourceStepwise(std::uint32_t flags) {
     fixture::Words w;
     Loaded out;
-    out.code = SerialImageResourceFirst(kFixtureModule, MAKEINTRESOURCEW(7), RT_BITMAP(), &w.a,
-                                        &w.b, &flags);
+    out.code = SerialImageResourceFirst(kFixtureModule, MAKEINTRESOURCEW(7), RT_BITMAP, &w.a, &w.b,
+                                        &flags);
     while (out.code == IMAGELIB_CALL_AGAIN)
         out.code = SerialImageNext(&w.a, &w.b, &flags, nullptr);
     out.dib = fixture::CopyBlock(w.a);
@@ -123,13 +123,13 @@ TEST_F(BmpLoadTest, BufferResourceAndStepwiseLoadsGiveTheOneShotImage) {
             const int height = once.dib[8] | once.dib[9] << 8;
             EXPECT_GE(stepwise.percents.size(), std::size_t(height / 10 + 1)) << "steps of rows";
 
-            ASSERT_TRUE(Win32RegisterResource(kFixtureModule, RT_RCDATA(), L"Picture", bytes.data(),
+            ASSERT_TRUE(Win32RegisterResource(kFixtureModule, RT_RCDATA, L"Picture", bytes.data(),
                                               DWORD(bytes.size())));
-            ASSERT_TRUE(Win32RegisterResource(kFixtureModule, RT_BITMAP(), MAKEINTRESOURCEW(7),
+            ASSERT_TRUE(Win32RegisterResource(kFixtureModule, RT_BITMAP, MAKEINTRESOURCEW(7),
                                               bytes.data(), DWORD(bytes.size())));
             fixture::Words w;
             std::uint32_t f = flags;
-            ASSERT_EQ(ImageLoadResource(kFixtureModule, L"PICTURE", RT_RCDATA(), &w.a, &w.b, &f),
+            ASSERT_EQ(ImageLoadResource(kFixtureModule, L"PICTURE", RT_RCDATA, &w.a, &w.b, &f),
                       IMAGELIB_FINISHED);
             EXPECT_EQ(fixture::CopyBlock(w.a), once.dib);
             const Loaded resource = ResourceStepwise(flags);

@@ -41,7 +41,7 @@ GdkPixbuf* DecodeImage(const void* data, DWORD size) {
 }  // namespace
 
 HICON LoadIconW(HINSTANCE instance, LPCWSTR name) {
-    const HRSRC res = FindResourceW(instance, name, RT_GROUP_ICON());
+    const HRSRC res = FindResourceW(instance, name, RT_GROUP_ICON);
     if (!res)
         return 0;
     auto known = IconsByResource().find(res);
@@ -66,7 +66,7 @@ GdkPixbuf* Win32IconImage(HICON icon) {
 int LoadStringW(HINSTANCE instance, UINT id, LPWSTR buffer, int bufferMax) {
     if (!buffer || bufferMax <= 0 || id > 0xFFFF)
         return 0;
-    const HRSRC res = FindResourceW(instance, MAKEINTRESOURCEW(static_cast<WORD>(id)), RT_STRING());
+    const HRSRC res = FindResourceW(instance, MAKEINTRESOURCEW(static_cast<WORD>(id)), RT_STRING);
     const auto* text =
         res ? static_cast<const wchar_t*>(LockResource(LoadResource(instance, res))) : nullptr;
     if (!text) {

@@ -101,7 +101,7 @@ std::size_t AppendItems(GtkMenuShell* shell, const std::vector<MenuItem>& items,
 
 HMENU LoadMenuW(HINSTANCE instance, LPCWSTR name) {
     std::size_t count = 0;
-    const auto* items = FindArray<MenuResourceItem>(instance, name, RT_MENU(), &count);
+    const auto* items = FindArray<MenuResourceItem>(instance, name, RT_MENU, &count);
     if (!items)
         return 0;
     std::vector<MenuItem> menu;
@@ -128,7 +128,7 @@ GtkWidget* Win32BuildMenuBar(HMENU menu, HWND hwnd) {
 
 HACCEL LoadAcceleratorsW(HINSTANCE instance, LPCWSTR name) {
     std::size_t count = 0;
-    const auto* entries = FindArray<ACCEL>(instance, name, RT_ACCELERATOR(), &count);
+    const auto* entries = FindArray<ACCEL>(instance, name, RT_ACCELERATOR, &count);
     if (!entries)
         return 0;
     const HACCEL handle = g_nextHandle++;

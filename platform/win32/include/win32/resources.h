@@ -15,27 +15,14 @@ inline bool IS_INTRESOURCE(LPCWSTR p) {
     return (reinterpret_cast<std::uintptr_t>(p) >> 16) == 0;
 }
 
-inline LPCWSTR RT_BITMAP() {
-    return MAKEINTRESOURCEW(2);
-}
-inline LPCWSTR RT_MENU() {
-    return MAKEINTRESOURCEW(4);
-}
-inline LPCWSTR RT_DIALOG() {
-    return MAKEINTRESOURCEW(5);
-}
-inline LPCWSTR RT_STRING() {
-    return MAKEINTRESOURCEW(6);
-}
-inline LPCWSTR RT_ACCELERATOR() {
-    return MAKEINTRESOURCEW(9);
-}
-inline LPCWSTR RT_RCDATA() {
-    return MAKEINTRESOURCEW(10);
-}
-inline LPCWSTR RT_GROUP_ICON() {
-    return MAKEINTRESOURCEW(14);
-}
+// Predefined resource types.
+inline const LPCWSTR RT_BITMAP = MAKEINTRESOURCEW(2);
+inline const LPCWSTR RT_MENU = MAKEINTRESOURCEW(4);
+inline const LPCWSTR RT_DIALOG = MAKEINTRESOURCEW(5);
+inline const LPCWSTR RT_STRING = MAKEINTRESOURCEW(6);
+inline const LPCWSTR RT_ACCELERATOR = MAKEINTRESOURCEW(9);
+inline const LPCWSTR RT_RCDATA = MAKEINTRESOURCEW(10);
+inline const LPCWSTR RT_GROUP_ICON = MAKEINTRESOURCEW(14);
 
 extern "C" {
 // Registers (or replaces) a resource of a module. The data is not copied: it must live as
