@@ -2,13 +2,13 @@
 // engine's steps, one at a time or all in one call.
 #include <cstdint>
 
-#include "caller_palette.h"
+#include "colour/caller_palette.h"
 #include "imagelib.h"
-#include "load_flags.h"
-#include "mem_stream.h"
-#include "result_codes.h"
-#include "serial_engine.h"
-#include "tracked_memory.h"
+#include "core/load_flags.h"
+#include "core/mem_stream.h"
+#include "core/result_codes.h"
+#include "engine/serial_engine.h"
+#include "core/tracked_memory.h"
 #include "win32/resources.h"
 
 namespace imagelib {

@@ -35,7 +35,17 @@ enum {
     IMAGELIB_WRITE_ERROR = 8,
     IMAGELIB_CALL_AGAIN = 68,
     IMAGELIB_FINISHED = 69,
+    /* Each format's own codes follow, named IMAGELIB_<FORMAT>_...: BMP 300 to 303,
+     * TIFF 800 to 828, GIF 1101 and 1102, PNG 1900 to 1906. */
+    IMAGELIB_BMP_BAD_PLANES = 300,      /* plane count other than 1 */
+    IMAGELIB_BMP_BAD_BIT_COUNT = 301,   /* bit count other than 1, 4, 8 or 24 */
+    IMAGELIB_BMP_BAD_HEADER_SIZE = 302, /* information header of a size not allowed */
+    IMAGELIB_BMP_BAD_COMPRESSION = 303, /* compression other than none, RLE8 or RLE4 */
 };
+
+/* The most pixels (width x height) one image may have; a larger one fails with 1. It keeps
+ * the memory and time of a load within what its data can justify. */
+enum { IMAGELIB_MAX_PIXELS = 64 * 1024 * 1024 };
 
 /* Bits of the flags word (in: requests; out: the word as the load changed it). */
 enum {

@@ -15,7 +15,7 @@
 #include <sstream>
 
 #include "imagelib.h"
-#include "tracked_memory.h"
+#include "core/tracked_memory.h"
 #include "win32/global_memory.h"
 
 namespace fixture {

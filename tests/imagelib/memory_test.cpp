@@ -4,7 +4,7 @@
 
 #include <set>
 
-#include "tracked_memory.h"
+#include "core/tracked_memory.h"
 #include "win32/global_memory.h"
 
 using namespace imagelib;

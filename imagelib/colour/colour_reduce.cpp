@@ -1,0 +1,219 @@
+#include "colour/colour_reduce.h"
+
+#include <cstring>
+#include <limits>
+
+#include "colour/dither_tables.h"
+#include "core/load_flags.h"
+#include "colour/palettes.h"
+#include "colour/random_source.h"
+#include "core/result_codes.h"
+#include "core/tracked_memory.h"
+
+namespace imagelib {
+
+namespace {
+
+// The colour a quantiser chose and the index that stands for it.
+struct Choice {
+    int index;
+    PaletteEntry3 colour;
+};
+
+// Error diffusion with random weights, shared by every row function. Each pixel passes
+// a/64 of its error to the next pixel of its row, b/64 to the same column of the next row
+// and the rest to the next column of the next row, a and b drawn afresh for every pixel.
+// quantise(red, green, blue) gives a Choice; emit(x, index) stores it.
+template <class Quantise, class Emit>
+void DitherRow(std::uint8_t* row, std::int16_t* errors, std::int32_t width, std::uint32_t flags,
+               Quantise quantise, Emit emit) {
+    ImageDitherInit();
+    const bool diffuse = (flags & kFlagNearestColour) == 0;
+    const std::int64_t errorCount = (static_cast<std::int64_t>(width) + 1) * 3;
+    if (diffuse) {
+        for (std::int64_t i = 0; i < static_cast<std::int64_t>(width) * 3; ++i) {
+            row[i] = DitherByteClamp(row[i] + errors[i]);
+        }
+        std::memset(errors, 0, static_cast<std::size_t>(errorCount) * sizeof(std::int16_t));
+        DitherWeightIndex = static_cast<std::uint32_t>(ImageRandom());
+    }
+    for (std::int32_t x = 0; x < width; ++x) {
+        std::uint8_t* pixel = row + static_cast<std::int64_t>(x) * 3;
+        const Choice choice = quantise(pixel[2], pixel[1], pixel[0]);
+        emit(x, choice.index);
+        if (!diffuse) {
+            continue;
+        }
+        const int error[3] = {pixel[0] - choice.colour.blue, pixel[1] - choice.colour.green,
+                              pixel[2] - choice.colour.red};
+        const int w = DitherTable.weights[DitherWeightIndex % kDitherWeightCount];
+        ++DitherWeightIndex;
+        const int a = w >> 8;
+        const int b = (w & 255) % (63 - a);
+        std::int16_t* down = errors + static_cast<std::int64_t>(x) * 3;
+        for (int c = 0; c < 3; ++c) {
+            // Arithmetic shifts: a negative share is floored towards minus infinity.
+            const int right = (a * error[c]) >> 6;
+            const int below = (b * error[c]) >> 6;
+            const int diagonal = error[c] - right - below;
+            pixel[3 + c] = DitherByteClamp(pixel[3 + c] + right);
+            down[c] = DitherErrorClamp(down[c] + below);
+            down[3 + c] = DitherErrorClamp(down[3 + c] + diagonal);
+        }
+    }
+}
+
+// Emits one index per byte.
+struct EmitByte {
+    std::uint8_t* out;
+    void operator()(std::int32_t x, int index) const { out[x] = static_cast<std::uint8_t>(index); }
+};
+
+Choice FromPalette(const PaletteEntry3* palette, int index) {
+    return {index, palette[index]};
+}
+
+}  // namespace
+
+void ImageDitherRow8(std::uint8_t* rowCopy, std::uint8_t* out, std::int16_t* errors,
+                     std::int32_t width, std::uint32_t flags) {
+    auto quantise = [](std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+        const int r = DitherTable.redIndex[red];
+        const int g = DitherTable.greenIndex[green];
+        const int b = DitherTable.blueIndex[blue];
+        return Choice{(r * kGreenLevelCount + g) * kBlueLevelCount + b,
+                      {kRedLevels[r], kGreenLevels[g], kBlueLevels[b]}};
+    };
+    DitherRow(rowCopy, errors, width, flags, quantise, EmitByte{out});
+}
+
+void ImageDitherRow4(std::uint8_t* rowCopy, std::uint8_t* out, std::int16_t* errors,
+                     std::int32_t width, std::uint32_t flags) {
+    auto quantise = [flags](std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+        return FromPalette(DisplayColors16.data(), ImageMatchColor16(red, green, blue, flags));
+    };
+    // Two pixels per byte, the first in the high nibble.
+    auto emit = [out](std::int32_t x, int index) {
+        std::uint8_t& byte = out[x / 2];
+        if (x % 2 == 0) {
+            byte = static_cast<std::uint8_t>(index << 4);
+        } else {
+            byte = static_cast<std::uint8_t>(byte + index);
+        }
+    };
+    DitherRow(rowCopy, errors, width, flags, quantise, emit);
+}
+
+void ImageDitherRowUser8(std::uint8_t* rowCopy, std::uint8_t* out, std::int16_t* errors,
+                         std::int32_t width, std::uint32_t flags) {
+    auto quantise = [flags](std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+        return FromPalette(UserPalette.data(), ImageMatchUserColor(red, green, blue, flags));
+    };
+    DitherRow(rowCopy, errors, width, flags, quantise, EmitByte{out});
+}
+
+void ImageDitherRowFixed8(std::uint8_t* rowCopy, std::uint8_t* out, std::int16_t* errors,
+                          std::int32_t width, std::uint32_t flags) {
+    auto quantise = [flags](std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+        return FromPalette(GifPalette256.data(), ImageMatchColor256(red, green, blue, flags));
+    };
+    DitherRow(rowCopy, errors, width, flags, quantise, EmitByte{out});
+}
+
+namespace {
+
+void FreeReducerRows(SerialImageContext* ctx) {
+    ImageFree(ctx->info.reducerRowCopy);
+    ImageFree(ctx->info.reducerErrorRows);
+    ctx->info.reducerRowCopy = nullptr;
+    ctx->info.reducerErrorRows = nullptr;
+}
+
+// A block size for ImageAlloc, or 0 when it does not fit its 32-bit argument.
+std::uint32_t BlockSize(std::uint64_t n) {
+    return n <= std::numeric_limits<std::uint32_t>::max() ? static_cast<std::uint32_t>(n) : 0;
+}
+
+// Allocates the row copy and the error row of a new reduction. On failure nothing stays
+// allocated, so the context is idle again and no later call can meet half a reducer.
+int StartReduction(SerialImageContext* ctx, int bits) {
+    const std::int64_t width = ctx->info.width;
+    if (width < 0 || ctx->info.height < 0 || ctx->work == nullptr || ctx->bits == nullptr) {
+        return kOutOfMemory;  // the code for a bad argument
+    }
+    // 24-bit DIB stride: ((width + 1) x 3) with the two low bits cleared.
+    const std::uint64_t inStride = static_cast<std::uint64_t>((width + 1) * 3) & ~std::uint64_t{3};
+    const std::uint64_t outStride = RowStride(width, bits);
+    const std::uint64_t errorBytes =
+        static_cast<std::uint64_t>(width + 1) * 3 * sizeof(std::int16_t);
+    constexpr auto kStrideLimit =
+        static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max());
+    const std::uint32_t copyBytes = BlockSize(inStride + 3);
+    const std::uint32_t errorRowBytes = BlockSize(errorBytes);
+    if (inStride > kStrideLimit || copyBytes == 0 || errorRowBytes == 0) {
+        return kOutOfMemory;
+    }
+    ctx->info.reducerRowCopy = static_cast<std::uint8_t*>(ImageAlloc(copyBytes));
+    ctx->info.reducerErrorRows = static_cast<std::int16_t*>(ImageAlloc(errorRowBytes));
+    if (ctx->info.reducerRowCopy == nullptr || ctx->info.reducerErrorRows == nullptr) {
+        FreeReducerRows(ctx);
+        return kOutOfMemory;
+    }
+    HugeMemSet(ctx->info.reducerErrorRows, 0, errorRowBytes);
+    ctx->reducerInStride = static_cast<std::int32_t>(inStride);
+    ctx->reducerOutStride = static_cast<std::int32_t>(outStride);
+    ctx->reducerRow = 0;
+    return kOk;
+}
+
+}  // namespace
+
+int ImageReduceRows(SerialImageContext* ctx, int bits, int abort, ImageDitherRowFunction row) {
+    if (abort != 0) {
+        FreeReducerRows(ctx);
+        return kStepDone;
+    }
+    // The reducer is idle unless it holds both rows; half a reducer is never resumed.
+    if (ctx->info.reducerRowCopy == nullptr || ctx->info.reducerErrorRows == nullptr) {
+        FreeReducerRows(ctx);
+        const int started = StartReduction(ctx, bits);
+        if (started != kOk) {
+            return started;
+        }
+    }
+    const std::int32_t height = ctx->info.height;
+    if (ctx->reducerRow < height) {
+        const std::uint64_t rowIndex = static_cast<std::uint64_t>(ctx->reducerRow);
+        const std::uint64_t inStride = static_cast<std::uint64_t>(ctx->reducerInStride);
+        const std::uint64_t outStride = static_cast<std::uint64_t>(ctx->reducerOutStride);
+        std::uint8_t* out = ctx->bits + outStride * rowIndex;
+        std::memcpy(ctx->info.reducerRowCopy, ctx->work + inStride * rowIndex, inStride);
+        // The row functions write only the pixels; the padding is cleared here so that no
+        // bytes of the deeper rows that shared this memory survive in it.
+        std::memset(out, 0, outStride);
+        row(ctx->info.reducerRowCopy, out, ctx->info.reducerErrorRows, ctx->info.width, ctx->flags);
+        ++ctx->reducerRow;
+    }
+    ctx->info.percent =
+        height == 0 ? 100
+                    : static_cast<std::int32_t>(50 + (std::int64_t{50} * ctx->reducerRow) / height);
+    return ctx->reducerRow >= height ? kStepDone : kStepAgain;
+}
+
+int ImageReduceToDisplay8(SerialImageContext* ctx, int abort) {
+    return ImageReduceRows(ctx, 8, abort, ImageDitherRow8);
+}
+
+int ImageReduceToDisplay4(SerialImageContext* ctx, int abort) {
+    return ImageReduceRows(ctx, 4, abort, ImageDitherRow4);
+}
+
+int ImageReduceToUserPalette(SerialImageContext* ctx, int abort) {
+    return ImageReduceRows(ctx, 8, abort, ImageDitherRowUser8);
+}
+
+int ImageReduceToFixedPalette(SerialImageContext* ctx, int abort) {
+    return ImageReduceRows(ctx, 8, abort, ImageDitherRowFixed8);
+}
+
+}  // namespace imagelib

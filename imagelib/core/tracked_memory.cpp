@@ -1,0 +1,146 @@
+// The tracked allocator. Each block is one locked, zero-filled global block: a header,
+// then the caller's data. Blocks are found by their data address (ImageFree) and by their
+// key (the load engine's handle words), never by walking memory the caller gave us.
+#include "core/tracked_memory.h"
+
+#include <cstring>
+#include <new>
+#include <unordered_map>
+
+#include "win32/global_memory.h"
+
+namespace imagelib {
+namespace {
+
+struct alignas(16) ImageBlockHeader {
+    HGLOBAL handle;
+    std::uint32_t size;  // what the caller asked for
+    std::uint32_t key;
+};
+
+constexpr std::uint64_t kHeaderSize = sizeof(ImageBlockHeader);
+constexpr std::uint64_t kPageSize = 4096;
+// Readers may look a few bytes past the end of their data; these always read as zero.
+constexpr std::uint64_t kZeroTail = 5;
+
+// Context keys: bit 31 set, never 0. Global-memory handles never have bit 31 (and never
+// fit in 16 bits), so a key can never be mistaken for a handle or the other way round.
+constexpr std::uint32_t kFirstKey = 0x80000001;
+constexpr std::uint32_t kLastKey = 0xFFFFFFFF;
+
+struct BlockTable {
+    std::unordered_map<const void*, ImageBlockHeader*> byData;
+    std::unordered_map<std::uint32_t, ImageBlockHeader*> byKey;
+    std::uint32_t nextKey = kFirstKey;
+};
+
+BlockTable& Blocks() {
+    static BlockTable table;
+    return table;
+}
+
+// The next key after the last one handed out that no live block holds; keys come round
+// again only after two billion allocations.
+std::uint32_t NextKey(BlockTable& t) {
+    for (;;) {
+        std::uint32_t k = t.nextKey;
+        t.nextKey = k == kLastKey ? kFirstKey : k + 1;
+        if (t.byKey.count(k) == 0)
+            return k;
+    }
+}
+
+void* DataOf(ImageBlockHeader* h) {
+    return reinterpret_cast<std::uint8_t*>(h) + kHeaderSize;
+}
+
+}  // namespace
+
+void* ImageAlloc(std::uint32_t n) {
+    if (n == 0)
+        return nullptr;
+    // Whole pages, with room for the header and the zero tail.
+    const std::uint64_t total = (n + kHeaderSize + kZeroTail + kPageSize - 1) & ~(kPageSize - 1);
+    if (total > 0xFFFFFFFFull)
+        return nullptr;
+    HGLOBAL handle = GlobalAlloc(GHND, total);
+    if (handle == 0)
+        return nullptr;
+    auto* header = static_cast<ImageBlockHeader*>(GlobalLock(handle));
+    BlockTable& t = Blocks();
+    try {
+        header->handle = handle;
+        header->size = n;
+        header->key = NextKey(t);
+        void* data = DataOf(header);
+        t.byData.emplace(data, header);
+        try {
+            t.byKey.emplace(header->key, header);
+        } catch (const std::bad_alloc&) {
+            t.byData.erase(data);
+            throw;
+        }
+        return data;
+    } catch (const std::bad_alloc&) {
+        GlobalUnlock(handle);
+        GlobalFree(handle);
+        return nullptr;
+    }
+}
+
+void ImageFree(void* p) {
+    if (p == nullptr)
+        return;
+    BlockTable& t = Blocks();
+    auto it = t.byData.find(p);
+    if (it == t.byData.end())
+        return;
+    ImageBlockHeader* header = it->second;
+    const HGLOBAL handle = header->handle;
+    t.byKey.erase(header->key);
+    t.byData.erase(it);
+    GlobalUnlock(handle);
+    GlobalFree(handle);
+}
+
+std::uint32_t ImageBlockKey(const void* p) {
+    const BlockTable& t = Blocks();
+    auto it = t.byData.find(p);
+    return it == t.byData.end() ? 0 : it->second->key;
+}
+
+std::uint32_t ImageBlockSize(const void* p) {
+    const BlockTable& t = Blocks();
+    auto it = t.byData.find(p);
+    return it == t.byData.end() ? 0 : it->second->size;
+}
+
+void* ImageBlockFromKey(std::uint32_t key) {
+    BlockTable& t = Blocks();
+    auto it = t.byKey.find(key);
+    return it == t.byKey.end() ? nullptr : DataOf(it->second);
+}
+
+int ImageIsLiveContext(std::uint32_t key) {
+    return ImageBlockFromKey(key) != nullptr ? 1 : 0;
+}
+
+// The platform's readability probes have no counterpart here: every range the library
+// passes is its own memory, so the copy is never shortened.
+void* HugeMemCopy(void* dst, const void* src, std::int32_t n) {
+    if (n > 0)
+        std::memcpy(dst, src, static_cast<std::size_t>(n));
+    return dst;
+}
+
+void* HugeMemSet(void* dst, int value, std::uint32_t n) {
+    if (n > 0)
+        std::memset(dst, value, n);
+    return dst;
+}
+
+std::uint32_t ImageLiveBlockCount() {
+    return static_cast<std::uint32_t>(Blocks().byData.size());
+}
+
+}  // namespace imagelib

@@ -1,0 +1,39 @@
+// The stepwise load engine: the steps a load passes through between its creator and the
+// caller's result, and the two handle words that name a running load.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/serial_context.h"
+
+namespace imagelib {
+
+// The handle words of a context: the upper and lower 16 bits of its tracked-block key.
+void ImageContextToWords(SerialImageContext* ctx, std::uint32_t* a, std::uint32_t* b);
+// The running load the two words name, or null when they name none (a finished result,
+// cleared words, a freed load).
+SerialImageContext* ImageContextFromWords(std::uint32_t a, std::uint32_t b);
+
+// A fresh zero-filled context with state kStateIdle and transparent index -1; null when
+// memory runs out.
+SerialImageContext* ImageNewContext();
+
+// Detects the format, reads header and palette, allocates the result blocks: 68 or an
+// error code. On an error everything stays on the context for the creator's clean-up.
+int SerialImageBegin(SerialImageContext* ctx);
+
+int SerialImageReduceStep(SerialImageContext* ctx, int abort);  // 68, 69 or 1
+int SerialImagePaletteStep(SerialImageContext* ctx);            // 69
+// Builds the header, colour table and logical palette, places a frame on its logical
+// screen, and hands the blocks over through a and b: 69, or 1 when the screen's block
+// cannot be allocated.
+int SerialImageFinish(SerialImageContext* ctx, std::uint32_t* a, std::uint32_t* b);
+
+// Whitens the mask half of an image-and-mask layout in 24-bit work rows; false when the
+// work rows cannot be allocated.
+bool ImageCleanMask(SerialImageContext* ctx);
+// 24-bit work rows filled from the result rows; false when out of memory.
+bool ImageAllocWork24(SerialImageContext* ctx);
+void ImageExpandTo24(SerialImageContext* ctx);
+
+}  // namespace imagelib

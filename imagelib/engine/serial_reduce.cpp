@@ -1,0 +1,62 @@
+// The engine's reduce and palette steps: colours down to the display's depth through the
+// colour reducer, and the display's palette in place of the image's.
+#include "colour/colour_reduce.h"
+#include "core/load_flags.h"
+#include "core/result_codes.h"
+#include "engine/serial_engine.h"
+
+namespace imagelib {
+
+int SerialImageReduceStep(SerialImageContext* ctx, int abort) {
+    ImageInfo& info = ctx->info;
+    const int displayClass = info.displayClass;
+    if (abort) {
+        // Ends a reduction under way (an idle reducer frees nothing); the depth stays.
+        if (displayClass == 4)
+            ImageReduceToDisplay4(ctx, 1);
+        if (displayClass == 8)
+            ImageReduceToDisplay8(ctx, 1);
+        return kStepDone;
+    }
+    // Until the 24-bit work rows exist (the mask cleaning may have made them already),
+    // a call prepares them; a call after a failed allocation tries again.
+    if (ctx->work == ctx->bits) {
+        // A 4-bit image already fits a 16-colour (or deeper) display: only its palette is
+        // mapped. On a palette display it is reduced like any other image, so that its
+        // rows and its depth agree with the 256-entry display palette.
+        if (info.bitsPerPixel == 4 && !(ctx->flags & kFlagForce8Bit) && displayClass != 8) {
+            ctx->flags |= kFlagMapToDisplayPalette;
+            info.percent = 100;
+            return kStepDone;
+        }
+        return ImageAllocWork24(ctx) ? kStepAgain : kOutOfMemory;
+    }
+    int r = kStepDone;
+    if (displayClass == 4) {
+        r = ImageReduceToDisplay4(ctx, 0);
+        if (r == kStepDone)
+            info.bitsPerPixel = 4;
+    } else if (displayClass == 8) {
+        r = ImageReduceToDisplay8(ctx, 0);
+        if (r == kStepDone)
+            info.bitsPerPixel = 8;
+    }
+    return r;
+}
+
+int SerialImagePaletteStep(SerialImageContext* ctx) {
+    // Once 24-bit work rows exist, the result rows are either reduced ones, which index the
+    // display palette itself, or 24-bit ones, which have none. Rows that keep the image's
+    // own indices get their entries mapped to the nearest display colours on a 16-colour
+    // display, and keep them on a palette display, whose cube they do not index.
+    const bool ownIndexes = ctx->work == ctx->bits;
+    const std::uint8_t map = (ctx->flags & kFlagMapToDisplayPalette) && ownIndexes ? 1 : 0;
+    if (ctx->info.displayClass == 4) {
+        ImageDisplayPalette16(ctx->palette, map);
+    } else if (ctx->info.displayClass == 8 && !ownIndexes) {
+        ImageDisplayPalette256(ctx->palette);
+    }
+    return kStepDone;
+}
+
+}  // namespace imagelib
