@@ -1,6 +1,13 @@
 // Basic Windows data types as this platform layer defines them. Handles are 32-bit
 // values from our own tables, never pointers, so they fit the 32-bit words the image
-// library hands its callers.
+// library hands its callers. Each family has a range of its own, so a handle given to the
+// wrong family is merely unknown there:
+//   0x00010000..0x3FFFFFFF  global memory (global_memory.h)
+//   0x40000000..0x4FFFFFFF  loaded resources (resources.h)
+//   0x50000000..0x5FFFFFFF  found resources (resources.h)
+//   0x60000000..0x6FFFFFFF  device contexts (gdi.h)
+//   0x70000000..0x7FFFFFFF  GDI objects: bitmaps and palettes (gdi.h)
+// Bit 31 is never set: the image library's context keys have it set.
 #pragma once
 
 #include <cstdint>
