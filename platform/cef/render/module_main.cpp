@@ -2,7 +2,7 @@
 // and calls webkit_web_extension_initialize before any page exists there.
 #include "cef/cef_command_line.h"
 #include "process_arguments.h"
-#include "render_app.h"
+#include "cef/cef_render_app.h"
 #include "render_browser.h"
 #include "render_v8.h"
 
