@@ -30,7 +30,7 @@ class CCefView : public CKestryCefHandler::Delegate {
     void OnDownloadProgress(int percentComplete, int totalBytes) override;
 
     // Every member, like every operation of the view: UI thread only.
-    CStringW m_url;                  // the start page, loaded when the browser arrives
+    CStringW m_url;                   // the start page, loaded when the browser arrives
     CefRefPtr<CefBrowser> m_browser;  // the main browser; null before it arrives, after it closed
 
   private:

@@ -1,5 +1,7 @@
 // Tasks posted to the UI thread, and the check of the operations that the UI thread alone
 // may run.
+#include "cef/cef_task.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -7,7 +9,6 @@
 
 #include "CefView.h"
 #include "cef/cef_app.h"
-#include "cef/cef_task.h"
 
 namespace {
 

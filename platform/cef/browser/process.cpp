@@ -3,9 +3,9 @@
 
 #include "browser_impl.h"
 #include "cef/cef_app.h"
+#include "cef/cef_task.h"
 #include "downloads.h"
 #include "engine.h"
-#include "cef/cef_task.h"
 #include "process_arguments.h"
 #include "win32/gtk_window.h"
 #include "win32/trace.h"
