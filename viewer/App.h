@@ -16,7 +16,8 @@ class CApp : public CWinAppEx, public CGdiPlusApp {
 
     void OnAppAbout();
 
-    // The process's one engine application object, from InitInstance to the end.
+    // The process's one engine application object, from InitInstance to the end. Main
+    // thread only (the engine takes references of its own).
     CefRefPtr<CKestryCefApp> m_pCefApp;
 };
 

@@ -1,5 +1,6 @@
 #include "CefView.h"
 
+#include "cef/cef_task.h"
 #include "cef/cef_types.h"
 
 namespace {
@@ -14,6 +15,7 @@ int BrowserWindowId(const CefRefPtr<CefBrowser>& browser) {
 }  // namespace
 
 CCefView::~CCefView() {
+    CefRequireUiThread();
     CefRefPtr<CefBrowser> browser = m_browser;
     if (browser) {
         // Closed while the view still holds it; the reference goes after the request.
@@ -29,6 +31,7 @@ CCefView::~CCefView() {
 
 bool CCefView::CreateBrowser(CRect rect, CefRefPtr<CKestryCefHandler> handler, CWnd* parent,
                              CStringW url, CefRefPtr<CefRequestContext> requestContext) {
+    CefRequireUiThread();
     // First, so that the handler can report the browser this request creates.
     handler->SetDelegate(this);
     m_handler = handler;
@@ -50,12 +53,14 @@ bool CCefView::CreateBrowser(CRect rect, CefRefPtr<CKestryCefHandler> handler, C
 }
 
 void CCefView::LoadUrl(CStringW url) {
+    CefRequireUiThread();
     if (!m_browser)
         return;
     m_browser->GetMainFrame()->LoadURL(CefString(url.GetString()));
 }
 
 void CCefView::OnBrowserCreated(CefRefPtr<CefBrowser> browser) {
+    CefRequireUiThread();
     if (BrowserWindowId(browser) != kBrowserWindowId)
         return;  // a pop-up
     m_browser = browser;
@@ -64,8 +69,11 @@ void CCefView::OnBrowserCreated(CefRefPtr<CefBrowser> browser) {
 }
 
 void CCefView::OnBrowserClosed(CefRefPtr<CefBrowser> browser) {
+    CefRequireUiThread();
     if (BrowserWindowId(browser) == kBrowserWindowId)
         m_browser = nullptr;
 }
 
-void CCefView::OnDownloadProgress(int, int) {}
+void CCefView::OnDownloadProgress(int, int) {
+    CefRequireUiThread();
+}

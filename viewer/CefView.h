@@ -29,9 +29,9 @@ class CCefView : public CKestryCefHandler::Delegate {
     void OnBrowserClosed(CefRefPtr<CefBrowser> browser) override;
     void OnDownloadProgress(int percentComplete, int totalBytes) override;
 
-    CStringW m_url;  // the start page, loaded when the browser arrives
-    CefRefPtr<CefBrowser>
-        m_browser;  // the main browser; null before it arrives and after it closed
+    // Every member, like every operation of the view: UI thread only.
+    CStringW m_url;                   // the start page, loaded when the browser arrives
+    CefRefPtr<CefBrowser> m_browser;  // the main browser; null before it arrives, after it closed
 
   private:
     // The handler that reports to this view, so that the view can stop the reports when it

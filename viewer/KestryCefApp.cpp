@@ -1,4 +1,4 @@
-// Built into the viewer and into the render-side module alike: engine headers only.
+// Built into the viewer and into the render-side module alike: the layer's public headers only.
 #include "KestryCefApp.h"
 
 #include "ViewerCefProcessHandler.h"

@@ -84,5 +84,6 @@ class CKestryCefHandler
     static void OpenAttachment(CefRefPtr<CefBrowser> browser, CefRefPtr<CefListValue> arguments);
 
   private:
+    // UI thread only, like every operation of the handler (the engine calls them there).
     Delegate* m_pDelegate = nullptr;
 };

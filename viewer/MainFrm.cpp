@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "cef/cef_app.h"
+#include "cef/cef_task.h"
 #include "resource.h"
 #include "win32/resources.h"
 
@@ -73,20 +73,21 @@ void CMainFrame::OnSize(UINT nType, int cx, int cy) {
     }
 }
 
+// The browser lays its page out from the loop rather than from a loop run here: a loop run
+// inside the size handler could carry out a pending close (the page's titleExit) and delete
+// this frame under its own handler.
 void CMainFrame::ResizeBrowser(int cx, int cy) {
+    CefRequireUiThread();
     if (!m_pCefView || !m_pCefView->m_browser)
         return;
     CefRefPtr<CefBrowser> browser = m_pCefView->m_browser;
-    HWND hwnd = 0;
-    {
-        CefRefPtr<CefBrowserHost> host = browser->GetHost();
-        hwnd = host->GetWindowHandle();
-    }
-    SetWindowPos(hwnd, 0, 0, 0, cx, cy, SWP_NOZORDER);
-    CefDoMessageLoopWork();
+    CefRefPtr<CefBrowserHost> host = browser->GetHost();
+    SetWindowPos(host->GetWindowHandle(), 0, 0, 0, cx, cy, SWP_NOZORDER);
+    host->WasResized();
 }
 
 void CMainFrame::OnSetFocus(CWnd*) {
+    CefRequireUiThread();
     if (m_pCefView && m_pCefView->m_browser)
         m_pCefView->m_browser->GetHost()->SetFocus(true);
 }

@@ -16,10 +16,12 @@ class CMainFrame : public CFrameWndEx {
     BOOL OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO* pHandlerInfo) override;
     BOOL PreCreateWindow(CREATESTRUCT& cs) override;
 
-    // Gives the browser's window the size cx x cy at the client area's origin.
+    // Gives the browser's window the size cx x cy at the client area's origin, and tells the
+    // browser, which lays its page out again from the loop: nothing runs inside this call
+    // (it is made from the size handler). UI thread only.
     void ResizeBrowser(int cx, int cy);
 
-    CCefView* m_pCefView;
+    CCefView* m_pCefView;  // UI thread only; owned
 
   protected:
     int OnCreate(LPCREATESTRUCT lpCreateStruct) override;
@@ -38,6 +40,7 @@ class CResizeTask : public CefRefCounted<CefTask> {
     void Execute() override;
 
   private:
+    // Set at construction and only read after it: any thread.
     int m_cx;
     int m_cy;
 };

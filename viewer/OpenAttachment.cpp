@@ -1,8 +1,8 @@
-// The browser side of the page bridge: the client handler's dispatch of the page's process
-// messages, and the opening of attachments through the desktop.
+// The attachment opener of the client handler: a file that the page names, opened through
+// the desktop.
 #include "KestryCefHandler.h"
 #include "ResolveAttachmentName.h"
-#include "afx/afxwin.h"
+#include "cef/cef_task.h"
 #include "win32/shellapi.h"
 #include "win32/winuser.h"
 
@@ -15,26 +15,9 @@ CStringW UpToNul(const CefString& s) {
 
 }  // namespace
 
-bool CKestryCefHandler::OnProcessMessageReceived(CefRefPtr<CefBrowser> browser,
-                                                 CefRefPtr<CefFrame> /*frame*/,
-                                                 CefProcessId /*source_process*/,
-                                                 CefRefPtr<CefProcessMessage> message) {
-    const CStringW name = message->GetName().ToWString().c_str();
-    if (name == L"titleExit") {
-        // Sent, not posted: the main window is closed before this call returns, and the
-        // process ends when the message loop does.
-        CWinApp* app = AfxGetApp();
-        CWnd* mainWnd = app ? app->GetMainWnd() : nullptr;
-        if (mainWnd)
-            ::SendMessageW(mainWnd->GetSafeHwnd(), WM_CLOSE, 0, 0);
-    } else if (name == L"openAttachment") {
-        OpenAttachment(browser, message->GetArgumentList());
-    }
-    return false;
-}
-
 void CKestryCefHandler::OpenAttachment(CefRefPtr<CefBrowser> browser,
                                        CefRefPtr<CefListValue> arguments) {
+    CefRequireUiThread();
     if (!arguments || arguments->GetSize() == 0)
         return;
     CefRefPtr<CefFrame> mainFrame = browser ? browser->GetMainFrame() : nullptr;

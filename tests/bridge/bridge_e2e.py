@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
-# End-to-end test of the JavaScript bridge: bridge_e2e.py VIEWER [--without-module].
+# End-to-end test of the JavaScript bridge:
+#     bridge_e2e.py VIEWER [--without-module] [--folder NAME]
 #
-# The real viewer runs on a course of our own (course/) in a folder with a blank in its name,
-# under a private virtual display, with a default program registered for this test alone
-# that records every file the desktop is asked to open. The course's pages make every call
+# The real viewer runs on a course of our own (course/) in a folder with a blank in its name
+# (or the folder NAME, which may hold what a URL reads as syntax: '#', '?', '%'), under a
+# private virtual display, with a default program registered for this test alone that
+# records every file the desktop is asked to open. The course's pages make every call
 # themselves; the last one is titleExit, from a pop-up, which must close the main window and
 # so end the viewer with exit code 0. The test waits for the viewer to end (or for the page
 # to report that it found no bridge), then for every program it started (this process adopts
@@ -123,14 +125,14 @@ def end_descendants(spare=None):
         reap(0)
 
 
-def run(viewer_path, without_module, root, left):
+def run(viewer_path, without_module, folder, root, left):
     """Runs the viewer on the course; returns the problems found."""
     records = os.path.join(root, "records")
     os.makedirs(records)
     recorder = register_recorder(root, records)
     outside = os.path.join(root, "outside", "other file.txt")
     write(outside)
-    course = os.path.join(root, "My Course")
+    course = os.path.join(root, folder)
     server = socket.create_server(("127.0.0.1", 0))
     lay_out_course(course, viewer_path, not without_module, outside, server.getsockname()[1])
     env = {k: v for k, v in os.environ.items()
@@ -176,6 +178,7 @@ def run(viewer_path, without_module, root, left):
 
 def main():
     viewer, without_module = os.path.abspath(sys.argv[1]), "--without-module" in sys.argv
+    folder = sys.argv[sys.argv.index("--folder") + 1] if "--folder" in sys.argv else "My Course"
     deadline = time.monotonic() + TIMEOUT
     signal.signal(signal.SIGALRM, lambda *_: sys.exit("FAIL: timed out"))
     if ctypes.CDLL(None).prctl(PR_SET_CHILD_SUBREAPER, 1, 0, 0, 0) != 0:
@@ -183,7 +186,8 @@ def main():
 
     root = tempfile.mkdtemp(prefix="bridge-e2e-")
     try:
-        problems = run(viewer, without_module, root, lambda: max(0.1, deadline - time.monotonic()))
+        problems = run(viewer, without_module, folder, root,
+                       lambda: max(0.1, deadline - time.monotonic()))
         if problems:
             with open(os.path.join(root, "viewer.log"), errors="replace") as log:
                 print("viewer output (last lines):\n" + "".join(log.readlines()[-30:]))

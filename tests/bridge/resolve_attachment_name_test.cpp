@@ -7,6 +7,7 @@
 #include <string>
 
 #include "ResolveAttachmentName.h"
+#include "StartUrl.h"
 
 namespace {
 
@@ -21,7 +22,8 @@ class ResolveAttachmentNameTest : public ::testing::Test {
         root = pattern;
         for (const char* name :
              {"Course/docs/guide.pdf", "Course/caf\xc3\xa9.pdf", "Course/%41.pdf",
-              "My Course/a.pdf", "outside.txt", "work/cwd/local.txt", "work/cwd/x%41.txt"}) {
+              "My Course/a.pdf", "outside.txt", "work/cwd/local.txt", "work/cwd/x%41.txt",
+              "C# course?%41 50%/docs/guide.pdf", "C# course?%41 50%/caf\xc3\xa9 #2.pdf"}) {
             Touch(name);
         }
         previous = fs::current_path();
@@ -82,6 +84,23 @@ TEST_F(ResolveAttachmentNameTest, FindsTheNameAsGivenElseInThePagesFolderAndDeco
 
     Touch("work/cwd/xA.txt");
     EXPECT_EQ(Resolve(L"x%41.txt", page), L"xA.txt");
+}
+
+// A course whose folder holds what a URL reads as syntax: the start URL escapes it, and the
+// opener's decoding of the joined name turns the escapes back.
+TEST_F(ResolveAttachmentNameTest, FindsFilesOfACourseInAFolderNamedLikeAUrl) {
+    const std::wstring folder = In(L"C# course?%41 50%");
+    const CStringW page = BuildStartUrl(CStringW(folder + L"/viewer"));
+    ASSERT_EQ(page.Find(L'#'), -1);
+    ASSERT_EQ(page.Find(L'?'), -1);
+    EXPECT_EQ(Resolve(L"docs/guide.pdf", page.str()), folder + L"/docs/guide.pdf");
+    EXPECT_EQ(Resolve(L"caf%C3%A9%20%232.pdf", page.str()), folder + L"/caf\u00e9 #2.pdf");
+    EXPECT_EQ(Resolve(L"", page.str()), folder + L"/");
+    // As the engine reports the address back: blanks and other characters escaped too.
+    CStringW reported = page;
+    reported.Replace(L" ", L"%20");
+    EXPECT_EQ(Resolve(L"docs/guide.pdf", reported.str()), folder + L"/docs/guide.pdf");
+    EXPECT_EQ(Resolve(L"missing.pdf", page.str()), L"");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // A browser for the viewer's and the bridge's tests: a host with the window handle of our
 // choice, a main frame and a sub-frame that record what is loaded into them and the
-// process messages sent through them, and a count of the requests for the main frame.
+// process messages sent through them, and counts of the requests for the main frame and of
+// the resizes it was told of.
 #pragma once
 
 #include <string>
@@ -60,11 +61,13 @@ class FakeBrowser : public CefRefCounted<CefBrowser, CefBrowserHost> {
     void CloseBrowser(bool forceClose) override { closeRequests.push_back(forceClose); }
     CefWindowHandle GetWindowHandle() override { return window_; }
     void SetFocus(bool) override {}
+    void WasResized() override { ++resizes; }
 
     CefRefPtr<FakeFrame> mainFrame = new FakeFrame(this, true);
     CefRefPtr<FakeFrame> subFrame = new FakeFrame(this, false);
     int mainFrameRequests = 0;
     std::vector<bool> closeRequests;
+    int resizes = 0;  // WasResized calls
 
   private:
     HWND window_;

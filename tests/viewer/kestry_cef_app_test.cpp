@@ -2,6 +2,7 @@
 // counting every engine object of the program shares.
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -24,17 +25,41 @@ Switches SwitchesAfterProcessing(const char* processType) {
     return result;
 }
 
+// The switches as the application object is to append them: number, call, switch, and the
+// value ("none" for a switch appended without one), listed here by switch name.
+struct SpecifiedSwitch {
+    int number;
+    const char* call;
+    const char* name;
+    const char* value;
+};
+constexpr SpecifiedSwitch kSpecifiedSwitches[] = {
+    {4, "AppendSwitch", "allow-running-insecure-content", "none"},
+    {1, "AppendSwitchWithValue", "autoplay-policy", "no-user-gesture-required"},
+    {6, "AppendSwitch", "disable-gpu-memory-buffer-compositor-resources", "none"},
+    {7, "AppendSwitch", "disable-gpu-memory-buffer-video-frames", "none"},
+    {8, "AppendSwitch", "disable-gpu-program-cache", "none"},
+    {3, "AppendSwitchWithValue", "disable-web-security", "true"},
+    {5, "AppendSwitch", "ignore-certificate-errors", "none"},
+    {2, "AppendSwitchWithValue", "ppapi-flash-version", "32.0.0.371"},
+};
+
+// In the order of their numbers; a switch appended without a value reads back empty, one
+// appended with a value reads back that value.
+Switches ExpectedSwitches() {
+    Switches expected(std::size(kSpecifiedSwitches));
+    for (const SpecifiedSwitch& s : kSpecifiedSwitches) {
+        const bool withValue = std::string(s.call) == "AppendSwitchWithValue";
+        EXPECT_EQ(withValue, std::string(s.value) != "none") << s.name;
+        expected.at(static_cast<std::size_t>(s.number - 1)) = {s.name, withValue ? s.value : ""};
+    }
+    return expected;
+}
+
 TEST(KestryCefAppTest, EveryProcessTypeGetsTheEightSwitchesInOrder) {
-    const Switches expected = {
-        {"autoplay-policy", "no-user-gesture-required"},
-        {"ppapi-flash-version", "32.0.0.371"},
-        {"disable-web-security", "true"},
-        {"allow-running-insecure-content", ""},
-        {"ignore-certificate-errors", ""},
-        {"disable-gpu-memory-buffer-compositor-resources", ""},
-        {"disable-gpu-memory-buffer-video-frames", ""},
-        {"disable-gpu-program-cache", ""},
-    };
+    const Switches expected = ExpectedSwitches();
+    for (const auto& [name, value] : expected)
+        ASSERT_FALSE(name.empty()) << "two switches with one number";
     EXPECT_EQ(SwitchesAfterProcessing(""), expected);
     EXPECT_EQ(SwitchesAfterProcessing("renderer"), expected);
 }
@@ -76,11 +101,6 @@ TEST(ReferenceCountingTest, ReleaseDestroysAtOneAndNotAtTwo) {
     ExpectReleaseDestroysAtOneAndNotAtTwo<CKestryCefApp>();
     ExpectReleaseDestroysAtOneAndNotAtTwo<CKestryCefHandler>();
     ExpectReleaseDestroysAtOneAndNotAtTwo<CResizeTask>(1, 2);
-}
-
-TEST(ResizeTaskTest, DoesNothingWithoutAMainWindow) {
-    CefRefPtr<CResizeTask> task = new CResizeTask(10, 20);
-    task->Execute();
 }
 
 }  // namespace

@@ -4,8 +4,9 @@
 
 #include "cef/cef_menu_model.h"
 #include "cef/cef_request.h"
-#include "engine.h"
+#include "cef/cef_task.h"
 #include "list_value_variant.h"
+#include "webkit_compat.h"
 #include "win32/gtk_window.h"
 
 namespace {
@@ -47,15 +48,6 @@ BrowserImpl* Self(gpointer data) {
     return static_cast<BrowserImpl*>(data);
 }
 
-// The text the menu shows for an item. Only the engine's older action type carries it.
-const char* ItemLabel(WebKitContextMenuItem* item) {
-    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
-    GtkAction* action = webkit_context_menu_item_get_action(item);
-    const char* label = action ? gtk_action_get_label(action) : nullptr;
-    G_GNUC_END_IGNORE_DEPRECATIONS
-    return label ? label : "";
-}
-
 gboolean OnContextMenu(WebKitWebView*, WebKitContextMenu* menu, GdkEvent* event,
                        WebKitHitTestResult* hit, gpointer data) {
     BrowserImpl* browser = Self(data);
@@ -71,7 +63,7 @@ gboolean OnContextMenu(WebKitWebView*, WebKitContextMenu* menu, GdkEvent* event,
         auto* item = static_cast<WebKitContextMenuItem*>(l->data);
         original.push_back(item);
         model->AddItem(static_cast<int>(webkit_context_menu_item_get_stock_action(item)),
-                       CefString(ItemLabel(item)));
+                       CefString(WebKitCompatMenuItemLabel(item)));
     }
     gdouble x = 0;
     gdouble y = 0;
@@ -277,11 +269,13 @@ bool FrameImpl::IsValid() {
 }
 
 CefString FrameImpl::GetURL() {
+    CefRequireUiThread();
     WebKitWebView* view = browser_ ? browser_->View() : nullptr;
     return CefString(view ? webkit_web_view_get_uri(view) : "");
 }
 
 void FrameImpl::LoadURL(const CefString& url) {
+    CefRequireUiThread();
     if (WebKitWebView* view = browser_ ? browser_->View() : nullptr) {
         webkit_web_view_load_uri(view, url.ToString().c_str());
     }
@@ -306,20 +300,17 @@ CefRefPtr<BrowserImpl> BrowserImpl::Create(CefRefPtr<CefClient> client, WebKitWe
 
 BrowserImpl::BrowserImpl(CefRefPtr<CefClient> client, WebKitWebView* view, HWND hwnd, HWND topLevel)
     : client_(std::move(client)),
-      view_(WEBKIT_WEB_VIEW(g_object_ref_sink(view))),
+      view_(GObjectRef<WebKitWebView>::Sink(view)),
       hwnd_(hwnd),
       topLevel_(topLevel),
       id_(g_nextId++),
       frame_(new FrameImpl(this)) {
-    g_object_set_data(G_OBJECT(view_), kBrowserKey, this);
+    g_object_set_data(G_OBJECT(view_.get()), kBrowserKey, this);
 }
 
 BrowserImpl::~BrowserImpl() {
     frame_->Detach();
-    if (view_) {
-        g_object_set_data(G_OBJECT(view_), kBrowserKey, nullptr);
-        g_object_unref(view_);
-    }
+    g_object_set_data(G_OBJECT(view_.get()), kBrowserKey, nullptr);
 }
 
 std::vector<CefRefPtr<BrowserImpl>> BrowserImpl::OpenBrowsers() {
@@ -333,19 +324,21 @@ BrowserImpl* BrowserImpl::FromView(WebKitWebView* view) {
 }
 
 void BrowserImpl::ConnectSignals() {
-    g_signal_connect(view_, "context-menu", G_CALLBACK(OnContextMenu), this);
-    g_signal_connect(view_, "decide-policy", G_CALLBACK(OnDecidePolicy), this);
-    g_signal_connect(view_, "load-changed", G_CALLBACK(OnLoadChanged), this);
-    g_signal_connect(view_, "load-failed", G_CALLBACK(OnLoadFailed), this);
-    g_signal_connect(view_, "notify::uri", G_CALLBACK(OnUriChanged), this);
-    g_signal_connect(view_, "notify::title", G_CALLBACK(OnTitleChanged), this);
-    g_signal_connect(view_, "user-message-received", G_CALLBACK(OnUserMessage), this);
-    g_signal_connect(view_, "create", G_CALLBACK(OnCreatePopup), this);
-    g_signal_connect(view_, "ready-to-show", G_CALLBACK(OnReadyToShow), this);
-    g_signal_connect(view_, "close", G_CALLBACK(OnCloseRequested), this);
+    WebKitWebView* view = view_.get();
+    g_signal_connect(view, "context-menu", G_CALLBACK(OnContextMenu), this);
+    g_signal_connect(view, "decide-policy", G_CALLBACK(OnDecidePolicy), this);
+    g_signal_connect(view, "load-changed", G_CALLBACK(OnLoadChanged), this);
+    g_signal_connect(view, "load-failed", G_CALLBACK(OnLoadFailed), this);
+    g_signal_connect(view, "notify::uri", G_CALLBACK(OnUriChanged), this);
+    g_signal_connect(view, "notify::title", G_CALLBACK(OnTitleChanged), this);
+    g_signal_connect(view, "user-message-received", G_CALLBACK(OnUserMessage), this);
+    g_signal_connect(view, "create", G_CALLBACK(OnCreatePopup), this);
+    g_signal_connect(view, "ready-to-show", G_CALLBACK(OnReadyToShow), this);
+    g_signal_connect(view, "close", G_CALLBACK(OnCloseRequested), this);
 }
 
 void BrowserImpl::CloseBrowser(bool forceClose) {
+    CefRequireUiThread();
     if (closed_)
         return;
     CefRefPtr<BrowserImpl> keep(this);
@@ -363,23 +356,32 @@ void BrowserImpl::CloseBrowser(bool forceClose) {
 }
 
 void BrowserImpl::SetFocus(bool focus) {
+    CefRequireUiThread();
     if (focus && !closed_)
-        gtk_widget_grab_focus(GTK_WIDGET(view_));
+        gtk_widget_grab_focus(GTK_WIDGET(view_.get()));
+}
+
+// The window already has its new size; the engine lays the page out again in the loop's
+// next frame, not inside the caller.
+void BrowserImpl::WasResized() {
+    CefRequireUiThread();
+    if (!closed_)
+        gtk_widget_queue_resize(GTK_WIDGET(view_.get()));
 }
 
 void BrowserImpl::ReportCreatedLater() {
-    AddRef();  // held by the pending report
-    g_idle_add(
+    AddRef();  // the pending report's reference
+    g_idle_add_full(
+        G_PRIORITY_DEFAULT_IDLE,
         [](gpointer data) -> gboolean {
             auto* browser = static_cast<BrowserImpl*>(data);
             CefRefPtr<CefLifeSpanHandler> handler =
                 browser->ClientHandler(&CefClient::GetLifeSpanHandler);
             if (handler && !browser->closed_)
                 handler->OnAfterCreated(browser);
-            browser->Release();
             return G_SOURCE_REMOVE;
         },
-        this);
+        this, [](gpointer data) { static_cast<BrowserImpl*>(data)->Release(); });
 }
 
 void BrowserImpl::OnWindowDestroyed() {
@@ -390,7 +392,7 @@ void BrowserImpl::OnWindowDestroyed() {
         handler->OnBeforeClose(this);
     }
     closed_ = true;
-    g_signal_handlers_disconnect_by_data(view_, this);
+    g_signal_handlers_disconnect_by_data(view_.get(), this);
     Open().erase(std::find(Open().begin(), Open().end(), this));
     client_ = nullptr;
     Release();  // the open browser's own reference

@@ -1,4 +1,6 @@
-// One browser on the browser side: a web view in a window, with its main frame.
+// One browser on the browser side: a web view in a window, with its main frame. Like every
+// object of the browser side, used on the UI thread only (the engine and the toolkit are
+// not thread-safe); only the reference count may change elsewhere.
 #pragma once
 
 #include <webkit2/webkit2.h>
@@ -7,12 +9,15 @@
 
 #include "cef/cef_browser.h"
 #include "cef/cef_client.h"
+#include "gobject_ref.h"
 #include "win32/winuser.h"
 
 class BrowserImpl;
 
 // The procedure of a browser's own window: its destruction ends the browser.
 LRESULT BrowserWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+// The window class of the top-level windows that hold browsers without a parent (pop-ups).
+LPCWSTR BrowserWindowClass();
 
 class FrameImpl : public CefRefCounted<CefFrame> {
   public:
@@ -27,7 +32,7 @@ class FrameImpl : public CefRefCounted<CefFrame> {
     void SendProcessMessage(CefProcessId target, CefRefPtr<CefProcessMessage> message) override;
 
   private:
-    BrowserImpl* browser_;  // not owned: the browser detaches its frame when it goes
+    BrowserImpl* browser_;  // UI thread; not owned: the browser detaches its frame when it goes
 };
 
 class BrowserImpl : public CefRefCounted<CefBrowser, CefBrowserHost> {
@@ -56,8 +61,9 @@ class BrowserImpl : public CefRefCounted<CefBrowser, CefBrowserHost> {
     void CloseBrowser(bool forceClose) override;
     CefWindowHandle GetWindowHandle() override { return hwnd_; }
     void SetFocus(bool focus) override;
+    void WasResized() override;
 
-    WebKitWebView* View() const { return closed_ ? nullptr : view_; }
+    WebKitWebView* View() const { return closed_ ? nullptr : view_.get(); }
     CefRefPtr<CefClient> Client() const { return client_; }
     // The client's handler of one kind (&CefClient::GetLoadHandler, ...); null when the
     // browser has no client (any more) or the client has no such handler.
@@ -69,7 +75,8 @@ class BrowserImpl : public CefRefCounted<CefBrowser, CefBrowserHost> {
     // The browser's window is going: reports OnBeforeClose and lets go of the view and
     // the client. Once only.
     void OnWindowDestroyed();
-    // Reports OnAfterCreated from the loop.
+    // Reports OnAfterCreated from the loop; the pending report holds a reference, which it
+    // drops when it has run or when the loop drops it unrun.
     void ReportCreatedLater();
 
   private:
@@ -77,8 +84,9 @@ class BrowserImpl : public CefRefCounted<CefBrowser, CefBrowserHost> {
     ~BrowserImpl() override;
     void ConnectSignals();
 
+    // Every member: UI thread only.
     CefRefPtr<CefClient> client_;
-    WebKitWebView* view_;
+    GObjectRef<WebKitWebView> view_;  // until the browser is destroyed
     HWND hwnd_;
     HWND topLevel_;
     int id_;

@@ -1,13 +1,14 @@
+#include "downloads.h"
+
 #include "browser_impl.h"
-#include "engine.h"
+#include "gobject_ref.h"
 
 namespace {
 
 class DownloadItemImpl : public CefRefCounted<CefDownloadItem> {
   public:
     explicit DownloadItemImpl(WebKitDownload* download)
-        : download_(WEBKIT_DOWNLOAD(g_object_ref(download))) {}
-    ~DownloadItemImpl() override { g_object_unref(download_); }
+        : download_(GObjectRef<WebKitDownload>::Share(download)) {}
 
     void SetState(bool complete, bool canceled) {
         complete_ = complete;
@@ -18,30 +19,30 @@ class DownloadItemImpl : public CefRefCounted<CefDownloadItem> {
     bool IsCanceled() override { return canceled_; }
     int GetPercentComplete() override {
         return GetTotalBytes() > 0
-                   ? static_cast<int>(webkit_download_get_estimated_progress(download_) * 100)
+                   ? static_cast<int>(webkit_download_get_estimated_progress(download_.get()) * 100)
                    : -1;
     }
     std::int64_t GetReceivedBytes() override {
-        return static_cast<std::int64_t>(webkit_download_get_received_data_length(download_));
+        return static_cast<std::int64_t>(webkit_download_get_received_data_length(download_.get()));
     }
     std::int64_t GetTotalBytes() override {
-        WebKitURIResponse* response = webkit_download_get_response(download_);
+        WebKitURIResponse* response = webkit_download_get_response(download_.get());
         return response
                    ? static_cast<std::int64_t>(webkit_uri_response_get_content_length(response))
                    : 0;
     }
     CefString GetURL() override {
-        WebKitURIRequest* request = webkit_download_get_request(download_);
+        WebKitURIRequest* request = webkit_download_get_request(download_.get());
         return CefString(request ? webkit_uri_request_get_uri(request) : "");
     }
     CefString GetSuggestedFileName() override {
-        WebKitURIResponse* response = webkit_download_get_response(download_);
+        WebKitURIResponse* response = webkit_download_get_response(download_.get());
         const char* name =
             response ? webkit_uri_response_get_suggested_filename(response) : nullptr;
         return CefString(name);
     }
     CefString GetFullPath() override {
-        const char* destination = webkit_download_get_destination(download_);
+        const char* destination = webkit_download_get_destination(download_.get());
         gchar* path = destination ? g_filename_from_uri(destination, nullptr, nullptr) : nullptr;
         CefString result(path);
         g_free(path);
@@ -49,7 +50,7 @@ class DownloadItemImpl : public CefRefCounted<CefDownloadItem> {
     }
 
   private:
-    WebKitDownload* download_;
+    GObjectRef<WebKitDownload> download_;
     bool complete_ = false;
     bool canceled_ = false;
 };
@@ -72,12 +73,11 @@ class BeforeDownloadCallbackImpl : public CefRefCounted<CefBeforeDownloadCallbac
 class DownloadItemCallbackImpl : public CefRefCounted<CefDownloadItemCallback> {
   public:
     explicit DownloadItemCallbackImpl(WebKitDownload* download)
-        : download_(WEBKIT_DOWNLOAD(g_object_ref(download))) {}
-    ~DownloadItemCallbackImpl() override { g_object_unref(download_); }
-    void Cancel() override { webkit_download_cancel(download_); }
+        : download_(GObjectRef<WebKitDownload>::Share(download)) {}
+    void Cancel() override { webkit_download_cancel(download_.get()); }
 
   private:
-    WebKitDownload* download_;
+    GObjectRef<WebKitDownload> download_;
 };
 
 CefRefPtr<CefDownloadHandler> HandlerOf(BrowserImpl* browser) {

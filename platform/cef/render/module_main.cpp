@@ -1,8 +1,8 @@
 // The render side's entry: the engine loads this module into each of its web processes
 // and calls webkit_web_extension_initialize before any page exists there.
 #include "cef/cef_command_line.h"
+#include "cef/cef_render_app.h"
 #include "process_arguments.h"
-#include "render_app.h"
 #include "render_browser.h"
 #include "render_v8.h"
 
@@ -11,6 +11,7 @@ namespace {
 // The render side's process type, as the application object sees it.
 const CefString kRendererProcessType = u"renderer";
 
+// The web process's main thread only: the engine calls the module there.
 struct RenderProcess {
     CefRefPtr<CefApp> app;
     CefRefPtr<CefRenderProcessHandler> handler;

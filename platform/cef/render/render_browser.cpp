@@ -1,16 +1,9 @@
 #include "render_browser.h"
 
 #include "list_value_variant.h"
+#include "webkit_compat.h"
 
 namespace {
-
-// The engine marks its main-frame accessor deprecated without a replacement for web
-// processes; it is the only way to the page's top frame.
-WebKitFrame* MainFrame(WebKitWebPage* page) {
-    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
-    return webkit_web_page_get_main_frame(page);
-    G_GNUC_END_IGNORE_DEPRECATIONS
-}
 
 // Page identifiers are small counters of the web process; the layer's identifiers are int.
 int PageIdentifier(WebKitWebPage* page) {
@@ -29,7 +22,7 @@ CefRefPtr<CefFrame> RenderBrowser::GetMainFrame() {
     GObjectRef<WebKitWebPage> page = page_.Get();
     if (!page)
         return nullptr;
-    return new RenderFrame(page.get(), MainFrame(page.get()));
+    return new RenderFrame(page.get(), WebKitCompatMainFrame(page.get()));
 }
 
 int RenderBrowser::GetIdentifier() {
@@ -42,7 +35,7 @@ bool RenderBrowser::IsPopup() {
     GObjectRef<WebKitWebPage> page = page_.Get();
     if (!page)
         return false;
-    GObjectRef<JSCValue> opener = GlobalProperty(MainFrame(page.get()), "opener");
+    GObjectRef<JSCValue> opener = GlobalProperty(WebKitCompatMainFrame(page.get()), "opener");
     return opener && jsc_value_is_object(opener.get());
 }
 

@@ -5,6 +5,7 @@
 
 #include "win32/winuser.h"
 
+// The table and every entry: UI thread only (the toolkit's thread).
 struct Win32Window {
     GtkWidget* widget = nullptr;  // a GtkWindow for a top-level window
     GtkWidget* box = nullptr;     // top-level: the menu bar above the client area

@@ -50,4 +50,7 @@ class CefBrowserHost : public virtual CefBaseRefCounted {
     virtual void CloseBrowser(bool forceClose) = 0;
     virtual CefWindowHandle GetWindowHandle() = 0;
     virtual void SetFocus(bool focus) = 0;
+    // Tells the browser that its window has been given a new size. The engine lays the page
+    // out again from the loop, after the caller has returned.
+    virtual void WasResized() = 0;
 };

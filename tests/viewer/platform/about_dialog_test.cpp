@@ -1,13 +1,9 @@
-// The about box built from its template, and tasks posted to the UI thread.
+// The about box built from its template, as the toolkit shows it.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <string>
-#include <thread>
-#include <vector>
 
 #include "AboutDlg.h"
-#include "cef/cef_task.h"
 #include "resource.h"
 #include "win32/gtk_window.h"
 
@@ -47,32 +43,6 @@ TEST(AboutDlgTest, ShowsTheTemplateAndEndsWithTheButtonPressed) {
     for (const char* text : {"About Viewer|", "|Viewer, Version 1.0|", "|OK|"})
         EXPECT_NE(seen.find(text), std::string::npos) << seen;
     EXPECT_EQ(CDialogEx(4321, nullptr).DoModal(), -1);  // no such template: nothing shown
-}
-
-class CountingTask : public CefRefCounted<CefTask> {
-  public:
-    explicit CountingTask(std::atomic<int>* runsOnUi) : runsOnUi_(runsOnUi) {}
-    void Execute() override { *runsOnUi_ += CefCurrentlyOn(TID_UI) ? 1 : 100; }
-
-  private:
-    std::atomic<int>* runsOnUi_;
-};
-
-TEST(CefTaskTest, ATaskPostedFromAnotherThreadRunsOnceOnTheUiThread) {
-    EXPECT_TRUE(CefCurrentlyOn(TID_UI));
-    std::atomic<int> runsOnUi{0};
-    std::atomic<bool> workerOnUi{true}, posted{false};
-    std::thread([&] {
-        workerOnUi = CefCurrentlyOn(TID_UI);
-        posted = CefPostTask(TID_UI, new CountingTask(&runsOnUi));
-    }).join();
-    EXPECT_FALSE(workerOnUi);
-    ASSERT_TRUE(posted);
-    EXPECT_EQ(runsOnUi, 0);  // queued, not run
-    while (runsOnUi == 0)
-        g_main_context_iteration(nullptr, TRUE);
-    EXPECT_EQ(runsOnUi, 1);
-    EXPECT_FALSE(CefPostTask(TID_UI, nullptr));
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-// Owning and weak references to GObjects for the render side's wrappers.
+// Owning and weak references to GObjects, for both sides of the layer: every GObject the
+// layer keeps is held through one of these.
 #pragma once
 
 #include <glib-object.h>
@@ -13,6 +14,10 @@ class GObjectRef {
     static GObjectRef Adopt(T* p) { return GObjectRef(p); }
     static GObjectRef Share(T* p) {
         return GObjectRef(p ? static_cast<T*>(g_object_ref(p)) : nullptr);
+    }
+    // Takes a new object's floating reference (a widget's), or a reference of its own.
+    static GObjectRef Sink(T* p) {
+        return GObjectRef(p ? static_cast<T*>(g_object_ref_sink(p)) : nullptr);
     }
     GObjectRef(const GObjectRef& o) : p_(o.p_ ? static_cast<T*>(g_object_ref(o.p_)) : nullptr) {}
     GObjectRef(GObjectRef&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
