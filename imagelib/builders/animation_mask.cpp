@@ -150,9 +150,8 @@ std::uint32_t MakeMaskImage(std::uint32_t* image, std::uint32_t* mask, std::int3
     const auto* info = reinterpret_cast<const BITMAPINFO*>(src.info);
     OwnedBitmap picture(
         CreateDIBitmap(dc, &info->bmiHeader, CBM_INIT, src.rows, info, DIB_RGB_COLORS));
-    if (picture.get() == 0 ||
-        SetBitmapBits(maskBitmap.get(), static_cast<DWORD>(maskBytes), maskRows.get()) !=
-            static_cast<LONG>(maskBytes))
+    if (picture.get() == 0 || SetBitmapBits(maskBitmap.get(), static_cast<DWORD>(maskBytes),
+                                            maskRows.get()) != static_cast<LONG>(maskBytes))
         return 0;
     *image = picture.release();
     *mask = maskBitmap.release();

@@ -93,7 +93,6 @@ HBITMAP RotatedImage(HDC dc, HBITMAP bitmap, std::int32_t degrees, bool fit) {
 }  // namespace
 }  // namespace imagelib
 
-extern "C" uint32_t CreateRotatedImage(uint32_t dc, uint32_t bitmap, int32_t degrees,
-                                       int32_t fit) {
+extern "C" uint32_t CreateRotatedImage(uint32_t dc, uint32_t bitmap, int32_t degrees, int32_t fit) {
     return imagelib::RotatedImage(dc, bitmap, degrees, fit != 0);
 }

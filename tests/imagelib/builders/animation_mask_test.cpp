@@ -26,9 +26,8 @@ void Make(MaskResult* r, Dib& dib, std::int32_t keyIndex, std::uint32_t flags = 
     ScreenDc dc;
     std::uint32_t image = 0, mask = 0;
     std::uint32_t f = flags;
-    r->code =
-        CreateAnimationMaskImage(&image, &mask, keyIndex, dc.get(), dib.info.data(),
-                                 dib.rows.data(), &f);
+    r->code = CreateAnimationMaskImage(&image, &mask, keyIndex, dc.get(), dib.info.data(),
+                                       dib.rows.data(), &f);
     r->image.reset(image);
     r->mask.reset(mask);
 }
@@ -119,8 +118,7 @@ TEST_F(AnimationMaskTest, WithoutAKeyIndexTheBottomLeftPixelIsTheKey) {
     MaskResult r;
     Make(&r, dib, -1);
     ExpectMasked(
-        r, dib, table, [&](LONG x, LONG y) { return PatternValue(8, table, x, y) == key; },
-        kBlack);
+        r, dib, table, [&](LONG x, LONG y) { return PatternValue(8, table, x, y) == key; }, kBlack);
 }
 
 TEST_F(AnimationMaskTest, ATableWithoutBlackTurnsTheKeyPixelsToEntry255) {
@@ -181,12 +179,12 @@ TEST_F(AnimationMaskTest, FourAndOneBitImagesGetOneMaskBitPerPixel) {
 TEST_F(AnimationMaskTest, NullPointersFailAndTouchNothing) {
     Dib dib = PatternDib(kWidth, kHeight, 8, CubeColours(7));
     std::uint32_t image = 5, mask = 6;
-    EXPECT_EQ(CreateAnimationMaskImage(nullptr, &mask, 1, 0, dib.info.data(), dib.rows.data(),
-                                       nullptr),
-              0u);
-    EXPECT_EQ(CreateAnimationMaskImage(&image, nullptr, 1, 0, dib.info.data(), dib.rows.data(),
-                                       nullptr),
-              0u);
+    EXPECT_EQ(
+        CreateAnimationMaskImage(nullptr, &mask, 1, 0, dib.info.data(), dib.rows.data(), nullptr),
+        0u);
+    EXPECT_EQ(
+        CreateAnimationMaskImage(&image, nullptr, 1, 0, dib.info.data(), dib.rows.data(), nullptr),
+        0u);
     EXPECT_EQ(CreateAnimationMaskImage(&image, &mask, 1, 0, nullptr, dib.rows.data(), nullptr), 0u);
     EXPECT_EQ(CreateAnimationMaskImage(&image, &mask, 1, 0, dib.info.data(), nullptr, nullptr), 0u);
     EXPECT_EQ(image, 5u);
@@ -198,8 +196,8 @@ TEST_F(AnimationMaskTest, AFailedLoadGivesNeitherBitmap) {
     dib.header()->biBitCount = 2;
     std::uint32_t image = 5, mask = 6;
     ScreenDc dc;
-    EXPECT_EQ(CreateAnimationMaskImage(&image, &mask, 1, dc.get(), dib.info.data(),
-                                       dib.rows.data(), nullptr),
+    EXPECT_EQ(CreateAnimationMaskImage(&image, &mask, 1, dc.get(), dib.info.data(), dib.rows.data(),
+                                       nullptr),
               0u);
     EXPECT_EQ(image, 0u);
     EXPECT_EQ(mask, 0u);

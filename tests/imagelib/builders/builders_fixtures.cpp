@@ -55,9 +55,9 @@ std::vector<std::uint8_t> BmpFileOf(Dib& dib) {
     f.bits = h.biBitCount;
     f.coloursUsed = h.biClrUsed;
     f.compression = h.biCompression;
-    const std::vector<std::uint8_t> palette(dib.info.begin() + sizeof(BITMAPINFOHEADER),
-                                            dib.info.begin() + sizeof(BITMAPINFOHEADER) +
-                                                4 * (h.biBitCount <= 8 ? h.biClrUsed : 0));
+    const std::vector<std::uint8_t> palette(
+        dib.info.begin() + sizeof(BITMAPINFOHEADER),
+        dib.info.begin() + sizeof(BITMAPINFOHEADER) + 4 * (h.biBitCount <= 8 ? h.biClrUsed : 0));
     return fixture::MakeBmp(f, palette, dib.rows);
 }
 

@@ -79,12 +79,11 @@ TEST_P(ConvertCase, ConvertBitmapImageGivesTheDibsPixelsBack) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    DepthsFlagsScreens, ConvertCase,
-    testing::Combine(testing::Values(1, 4, 8, 24),
-                     testing::Values(0u, kReduce, kReduce | kNearest, kForce8),
-                     testing::Values(Screen{32, FALSE}, Screen{8, TRUE})),
-    CaseName);
+INSTANTIATE_TEST_SUITE_P(DepthsFlagsScreens, ConvertCase,
+                         testing::Combine(testing::Values(1, 4, 8, 24),
+                                          testing::Values(0u, kReduce, kReduce | kNearest, kForce8),
+                                          testing::Values(Screen{32, FALSE}, Screen{8, TRUE})),
+                         CaseName);
 
 using ConvertBitmapBitsTest = BuilderTest;
 
@@ -162,8 +161,8 @@ TEST_F(ConvertBitmapBitsTest, ATopDownDibWithoutAnImageSizeLoadsItsRowsBottomUp)
     for (int y = 0; y < 5; ++y)
         std::memcpy(&topDown.rows[stride * y], &dib.rows[stride * (4 - y)], stride);
     fixture::Words w;
-    ASSERT_EQ(
-        ConvertBitmapBits(0, topDown.info.data(), topDown.rows.data(), nullptr, &w.a, &w.b), 1u);
+    ASSERT_EQ(ConvertBitmapBits(0, topDown.info.data(), topDown.rows.data(), nullptr, &w.a, &w.b),
+              1u);
     const std::vector<std::uint8_t> got = fixture::CopyBlock(w.a);
     ASSERT_EQ(got.size(), expected.dib.size());
     EXPECT_TRUE(std::equal(got.begin() + 1064, got.end(), expected.dib.begin() + 1064));

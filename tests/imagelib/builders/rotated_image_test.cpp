@@ -84,10 +84,10 @@ TEST_P(RotatedPixels, EveryPixelIsTheOneItTurnsBackTo) {
     Bitmap turned(CreateRotatedImage(dc.get(), source.get(), degrees, fit));
     ASSERT_NE(turned.get(), 0u);
     const double a = degrees * 3.1416 / 180.0;
-    const LONG newW = fit ? Up4(std::fabs(w * std::cos(a)) + std::fabs(h * std::sin(a)) + 0.5)
-                          : Up4(w);
-    const LONG newH = fit ? Up4(std::fabs(w * std::sin(a)) + std::fabs(h * std::cos(a)) + 0.5)
-                          : Up4(h);
+    const LONG newW =
+        fit ? Up4(std::fabs(w * std::cos(a)) + std::fabs(h * std::sin(a)) + 0.5) : Up4(w);
+    const LONG newH =
+        fit ? Up4(std::fabs(w * std::sin(a)) + std::fabs(h * std::cos(a)) + 0.5) : Up4(h);
     ASSERT_EQ(SizeOf(turned.get()).width, newW);
     ASSERT_EQ(SizeOf(turned.get()).height, newH);
     const std::vector<BYTE> rows = gdi_test::ReadAll(dc.get(), turned.get(), newW, newH);
