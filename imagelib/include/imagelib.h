@@ -106,6 +106,31 @@ void SetImagePalette(int32_t count, const uint32_t* colours);
  * looked at. */
 int32_t ValidImageFile(const wchar_t* path);
 
+/* Building from bitmaps. header points to a BITMAPINFOHEADER followed by the colour
+ * entries it declares (biClrUsed, else 1 << biBitCount up to 8 bits, none at 24); rows to
+ * its pixel rows (biSizeImage bytes, or the padded rows of the header's size). dc, bitmap,
+ * image and mask handles are win32 HDC and HBITMAP values (win32/gdi.h); the caller
+ * deletes the bitmaps it receives. flags may be null and is changed as by a load. */
+
+/* The DIB loaded like a file: 1 and *dib and *palette hold the result (free them with
+ * ImageLoadCleanup), or 0 (a load that failed clears *dib and *palette). The first
+ * argument is not used. */
+uint32_t ConvertBitmapBits(uint32_t unused, const void* header, const void* rows,
+                           uint32_t* flags, uint32_t* dib, uint32_t* palette);
+/* The DIB loaded like a file, as a bitmap for dc; 0 on failure. */
+uint32_t ConvertBitmapImage(uint32_t dc, const void* header, const void* rows, uint32_t* flags);
+/* The DIB loaded like a file as *image, its key pixels turned to the first black colour
+ * entry (255 when none), and *mask, a one-bit bitmap whose set bits mark them. The key is
+ * keyIndex for an 8-bit result (or a 1- or 4-bit one, taken as 8 bits), else (or with -1)
+ * the colour of the bottom-left pixel. 1 done; 0 failed, with *image and *mask 0. */
+uint32_t CreateAnimationMaskImage(uint32_t* image, uint32_t* mask, int32_t keyIndex, uint32_t dc,
+                                  const void* header, const void* rows, uint32_t* flags);
+/* bitmap turned by degrees (clockwise for a positive angle) about its centre, as a new
+ * bitmap for dc. Without fit it keeps its size, with fit it grows to hold the turned
+ * picture; both sides are raised to multiples of 4. Uncovered corners take the colour of
+ * the bottom-left pixel. 0 on failure. */
+uint32_t CreateRotatedImage(uint32_t dc, uint32_t bitmap, int32_t degrees, int32_t fit);
+
 /* PNG cannot be written: always 2. The arguments are not used. */
 int32_t ImageWritePngFile(const void* unused1, const void* unused2, const void* unused3,
                           const void* unused4, const void* unused5);

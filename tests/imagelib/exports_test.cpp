@@ -19,6 +19,7 @@ TEST(ExportsLibrary, TheSharedLibraryExportsExactlyThePublicFunctions) {
         exported.insert(name);
     ASSERT_EQ(pclose(pipe), 0);
     std::istringstream names(
+        "ConvertBitmapBits ConvertBitmapImage CreateAnimationMaskImage CreateRotatedImage "
         "ImageLoadCleanup ImageLoadFile ImageLoadFileTransIndex ImageLoadResource "
         "ImageLoadResourceTransIndex ImageWritePngFile SerialImageCleanup SerialImageFileFirst "
         "SerialImageNext SerialImagePercentComplete SerialImageResourceFirst SetImagePalette "
