@@ -34,8 +34,8 @@ std::string Where(const std::string& decoder, std::size_t frame, const std::stri
 // Compares one frame's pixels, given as colours at the frame's place in some image, with
 // the expected indices; transparent pixels are only checked by checkTransparent.
 template <class ColourAt, class IsTransparent>
-std::string ComparePixels(const std::string& decoder, std::size_t f, const Gif& g,
-                          const Frame& fr, ColourAt colourAt, IsTransparent isTransparent) {
+std::string ComparePixels(const std::string& decoder, std::size_t f, const Gif& g, const Frame& fr,
+                          ColourAt colourAt, IsTransparent isTransparent) {
     for (int y = 0; y < fr.height; ++y) {
         for (int x = 0; x < fr.width; ++x) {
             const int index = fr.indices[std::size_t(y) * fr.width + x];
@@ -153,8 +153,9 @@ std::string CheckGiflib(const std::string& path, const Gif& g) {
         else if (std::sscanf(line.c_str(), " Transparent Index: %d", &a) == 1 &&
                  control.transparent == 0)
             control.transparent = a;
-        else if (std::sscanf(line.c_str(), " Image Size - Left = %d, Top = %d, Width = %d, Height = %d",
-                             &a, &b, &c, &d) == 4) {
+        else if (std::sscanf(line.c_str(),
+                             " Image Size - Left = %d, Top = %d, Width = %d, Height = %d", &a, &b,
+                             &c, &d) == 4) {
             control.left = a;
             control.top = b;
             control.width = c;

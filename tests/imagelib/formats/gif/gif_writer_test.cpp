@@ -1,6 +1,8 @@
 // The GIF writers: the bytes of every block, the LZW data as three independent decoders
 // read it (at 1, 4 and 8 bits, across resets of the string store and the code count, and
 // across sub-block boundaries), and the failures they report.
+#include "formats/gif/gif_writer.h"
+
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
@@ -12,7 +14,6 @@
 #include "fixture_support.h"
 #include "formats/gif/gif_anim_record.h"
 #include "formats/gif/gif_write_fixtures.h"
-#include "formats/gif/gif_writer.h"
 #include "win32/global_memory.h"
 
 namespace {
@@ -60,8 +61,8 @@ std::vector<GifAnimRecord> Records(const Gif& g, int bits,
                                    std::vector<std::unique_ptr<GlobalRows>>* blocks) {
     std::vector<GifAnimRecord> records;
     for (const Frame& f : g.frames) {
-        blocks->push_back(std::make_unique<GlobalRows>(
-            gifwrite::PackRows(f.indices, f.width, f.height, bits)));
+        blocks->push_back(
+            std::make_unique<GlobalRows>(gifwrite::PackRows(f.indices, f.width, f.height, bits)));
         GifAnimRecord r = {};
         r.kind = imagelib::kGifRecordFrame;
         r.width = f.width;
@@ -143,8 +144,8 @@ TEST(GifWriteFileBytes, OneBitImageHasCodeSize2ClearCode4AndPackedBytes0x80And0x
     const Gif g = OneFrame(10, 3, 1, [](int x, int y) { return (x + y) & 1; });
     ASSERT_EQ(WriteSingle(dir.file("a.gif"), g, 1), 0);
     const Bytes b = ReadFile(dir.file("a.gif"));
-    const Bytes head = {'G', 'I', 'F', '8', '9', 'a', 10, 0, 3, 0, 0x80, 0, 0,
-                        0,   255, 0,   1,   254, 7};
+    const Bytes head = {'G',  'I', 'F', '8', '9', 'a', 10, 0,   3, 0,
+                        0x80, 0,   0,   0,   255, 0,   1,  254, 7};
     ASSERT_GT(b.size(), 32u);
     EXPECT_EQ(Bytes(b.begin(), b.begin() + 19), head);
     const Bytes descriptor = {0x2C, 0, 0, 0, 0, 10, 0, 3, 0, 0x00, 2};
@@ -197,8 +198,8 @@ TEST(GifWriteFileBytes, FrameCountZeroWritesHeaderTableAndTrailer) {
     const Bytes info = gifwrite::BitmapInfo(2, 3, 1, {{1, 2, 3}, {4, 5, 6}});
     ASSERT_EQ(imagelib::GifWriteFile(Wide(dir.file("a.gif")).c_str(), 0, nullptr, Info(info), -1),
               0);
-    const Bytes expected = {'G', 'I', 'F', '8', '9', 'a', 2, 0, 3, 0, 0x80, 0, 0,
-                            1,   2,   3,   4,   5,   6,   0x3B};
+    const Bytes expected = {'G',  'I', 'F', '8', '9', 'a', 2, 0, 3, 0,
+                            0x80, 0,   0,   1,   2,   3,   4, 5, 6, 0x3B};
     EXPECT_EQ(ReadFile(dir.file("a.gif")), expected);
 }
 
@@ -342,9 +343,8 @@ TEST(GifWriteDecoders, LongRepeatsAndStripes) {
     TempDir dir;
     for (int bits : {1, 4, 8}) {
         const int colours = 1 << bits;
-        const Gif g = OneFrame(517, 230, bits, [&](int x, int y) {
-            return ((x / 37) + (y / 11) * 3) % colours;
-        });
+        const Gif g = OneFrame(517, 230, bits,
+                               [&](int x, int y) { return ((x / 37) + (y / 11) * 3) % colours; });
         ASSERT_EQ(WriteSingle(dir.file("a.gif"), g, bits), 0);
         ExpectDecodes(dir.file("a.gif"), g);
     }
@@ -434,7 +434,8 @@ TEST(GifWriteDecoders, AnimationsWithPlacesDelaysDisposalAndLoops) {
             g.height = 30;
             g.loop = loop;
             g.palette = gifwrite::DistinctPalette(1 << bits);
-            const int places[][4] = {{0, 0, 40, 30}, {3, 4, 17, 9}, {20, 10, 20, 20}, {39, 29, 1, 1}};
+            const int places[][4] = {
+                {0, 0, 40, 30}, {3, 4, 17, 9}, {20, 10, 20, 20}, {39, 29, 1, 1}};
             for (int i = 0; i < 4; ++i) {
                 Frame f = Noise(places[i][2], places[i][3], bits, 20 + i).frames[0];
                 f.left = places[i][0];
