@@ -45,8 +45,10 @@ struct SourceGif {
                 static_cast<std::uint8_t>(globalTable ? 0x80 : 0x00),
                 0,
                 0};
-        if (globalTable)
-            head.insert(head.end(), {10, 20, 30, 40, 50, 60});
+        if (globalTable) {
+            for (std::uint8_t v = 10; v <= 60; v += 10)
+                head.push_back(v);
+        }
         bytes = head;
         frameStart = bytes.size();
     }
