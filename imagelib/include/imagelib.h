@@ -131,6 +131,48 @@ uint32_t CreateAnimationMaskImage(uint32_t* image, uint32_t* mask, int32_t keyIn
  * the bottom-left pixel. 0 on failure. */
 uint32_t CreateRotatedImage(uint32_t dc, uint32_t bitmap, int32_t degrees, int32_t fit);
 
+/* One entry of a GIF animation list, 68 bytes: 17 little-endian 32-bit slots. Loaded
+ * lists fill the slots their kind has and leave the others 0; the animated GIF writer takes
+ * its frames in the same form. */
+typedef struct GifAnimRecord {
+    uint32_t kind;             /* low byte: 0x69 logical screen, 0x2C frame, 0xF9 graphic
+                                  control, 0xFF loop count */
+    uint32_t width;            /* screen or frame width */
+    uint32_t height;           /* screen or frame height */
+    uint32_t left;             /* frame position on the logical screen */
+    uint32_t top;
+    uint32_t delay;            /* hundredths of a second */
+    uint32_t loopCount;
+    uint32_t transparent;      /* transparency flag: packed byte & 0x01 */
+    uint32_t transparentIndex; /* transparent colour index */
+    uint32_t background;       /* screen background: red | green << 8 | blue << 16 */
+    uint32_t disposal8;        /* packed byte & 0x08: the upper disposal bit */
+    uint32_t userInput;        /* packed byte & 0x02: the user-input flag */
+    uint32_t disposal4;        /* packed byte & 0x04: the lower disposal bit */
+    uint32_t bitmap;           /* the frame's HBITMAP (writer input) */
+    uint32_t unused;
+    uint32_t dib;              /* frame's packed DIB handle (loaded lists); the writer's
+                                  global-memory handle of the frame's rows */
+    uint32_t palette;          /* frame's LOGPALETTE handle (loaded lists) */
+} GifAnimRecord;
+
+/* Writes a GIF89a file of frameCount frames that share the size, depth (1, 4 or 8 bits)
+ * and colour table of bitmapInfo (a BITMAPINFOHEADER followed by 1 << depth RGBQUADs).
+ * frameRows holds one pointer per frame to its rows, bottom-up, each padded to 4 bytes.
+ * transparentIndex is the transparent colour of every frame, or -1 for none. Results:
+ * 0 written; 1 a bad argument (null pointer, a size of 0, negative or above 65535) or out
+ * of memory; 2 a depth other than 1, 4 or 8; 3 the file cannot be created; 8 a write
+ * failed (the file stays as far as it was written). */
+int32_t ImageWriteGifFile(const wchar_t* path, int32_t frameCount, const void* const* frameRows,
+                          const void* bitmapInfo, int32_t transparentIndex);
+
+/* Copies each frame of the GIF file source, with the blocks before it, into a GIF file of
+ * its own named baseName followed by "_flat.gif" (maxFrames 1), "off.gif", "clk.gif",
+ * "rol.gif", then "3.gif", "4.gif", ... Stops after maxFrames files (negative: no limit).
+ * *count receives the number of files written. 1 on success, 0 on failure. */
+int32_t ImageSplitWebImage(const wchar_t* source, const wchar_t* baseName, int32_t* count,
+                           int32_t maxFrames);
+
 /* PNG cannot be written: always 2. The arguments are not used. */
 int32_t ImageWritePngFile(const void* unused1, const void* unused2, const void* unused3,
                           const void* unused4, const void* unused5);

@@ -21,7 +21,7 @@ TEST(ExportsLibrary, TheSharedLibraryExportsExactlyThePublicFunctions) {
     std::istringstream names(
         "ConvertBitmapBits ConvertBitmapImage CreateAnimationMaskImage CreateRotatedImage "
         "ImageLoadCleanup ImageLoadFile ImageLoadFileTransIndex ImageLoadResource "
-        "ImageLoadResourceTransIndex ImageWritePngFile SerialImageCleanup SerialImageFileFirst "
+        "ImageLoadResourceTransIndex ImageSplitWebImage ImageWriteGifFile ImageWritePngFile SerialImageCleanup SerialImageFileFirst "
         "SerialImageNext SerialImagePercentComplete SerialImageResourceFirst SetImagePalette "
         "ValidImageFile");
     EXPECT_EQ(exported, std::set<std::string>(std::istream_iterator<std::string>(names), {}));
