@@ -20,7 +20,7 @@ TEST(ExportsLibrary, TheSharedLibraryExportsExactlyThePublicFunctions) {
     ASSERT_EQ(pclose(pipe), 0);
     std::istringstream names(
         "ImageLoadCleanup ImageLoadFile ImageLoadFileTransIndex ImageLoadResource "
-        "ImageLoadResourceTransIndex ImageWritePngFile SerialImageCleanup SerialImageFileFirst "
+        "ImageLoadResourceTransIndex ImageWriteJpegFile ImageWritePngFile SerialImageCleanup SerialImageFileFirst "
         "SerialImageNext SerialImagePercentComplete SerialImageResourceFirst SetImagePalette "
         "ValidImageFile");
     EXPECT_EQ(exported, std::set<std::string>(std::istream_iterator<std::string>(names), {}));
