@@ -118,9 +118,9 @@ int SetUp(JpegDecodeState& st, ImageMemStream* s, std::uint32_t flags, int displ
     if (d->out_color_space == JCS_RGB && !d->quantize_colors)
         d->out_color_space = JCS_EXT_BGR;
     // The colour reducer runs after the decoding (and reports 50 to 100) when it is asked
-    // for and the result is deeper than 8 bits, or when an 8-bit result is forced.
-    const bool reduced = (flags & kFlagForce8Bit) != 0 ||
-                         ((flags & kFlagReduce) != 0 && d->out_color_space == JCS_EXT_BGR);
+    // for and the result is deeper than 8 bits (the forcing flag goes with the rest of the
+    // flags word after the header).
+    const bool reduced = (flags & kFlagReduce) != 0 && d->out_color_space == JCS_EXT_BGR;
     st.percentSpan = reduced ? 50 : 100;
     jpeg_calc_output_dimensions(d);
     std::uint64_t bytes;
