@@ -62,8 +62,8 @@ unsigned int ScaleOf(std::uint32_t flags, JDIMENSION w, JDIMENSION h) {
     return 1;
 }
 
-// Steps 2 to 9 of the header step, with the trap armed: 0, or the code the load ends with
-// (the decompressor is then still to be destroyed).
+// The header step from the decompressor's creation to the start of decompression, with the
+// trap armed: 0, or the code the load ends with (the decompressor is still to be destroyed).
 int SetUp(JpegDecodeState& st, ImageMemStream* s, std::uint32_t flags, int displayClass) {
     j_decompress_ptr d = &st.decompressor;
     jpeg_CreateDecompress(d, JPEG_LIB_VERSION, sizeof(jpeg_decompress_struct));
