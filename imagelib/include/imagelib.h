@@ -1,7 +1,7 @@
 /* The image codec library's public interface.
  *
- * Loads BMP images (JPEG, GIF, TIFF and PNG are recognised but answer 2, not supported)
- * from a file, a caller's buffer or a module resource into two movable global-memory
+ * Loads BMP and JPEG images (GIF, TIFF and PNG are recognised but answer 2, not
+ * supported) from a file, a caller's buffer or a module resource into two movable global-memory
  * blocks: a packed DIB (BITMAPINFOHEADER, 256 RGBQUADs, then the rows bottom-up at byte
  * 1064) and a LOGPALETTE. Both are handles of the win32 layer
  * (win32/global_memory.h); the caller owns them and frees them with ImageLoadCleanup or
@@ -172,6 +172,14 @@ int32_t ImageWriteGifFile(const wchar_t* path, int32_t frameCount, const void* c
  * *count receives the number of files written. 1 on success, 0 on failure. */
 int32_t ImageSplitWebImage(const wchar_t* source, const wchar_t* baseName, int32_t* count,
                            int32_t maxFrames);
+/* Writes a JPEG file from 24-bit rows (blue, green, red, the bottom row first). header is a
+ * BITMAPINFOHEADER of which only the width and height are read. quality 1 to 100, or 0 or
+ * less for the default (75). paddedRows non-zero: each row holds 3 bytes for the width
+ * rounded up to a multiple of 4 pixels; 0: rows padded to 4 bytes as in a 24-bit DIB. The
+ * rows are not changed. 0 written, 1 bad argument (width or height not 1 to 65500) or no
+ * memory, 3 the file cannot be created, 8 write error. */
+int32_t ImageWriteJpegFile(const wchar_t* path, int32_t quality, const void* bits,
+                           const void* header, uint32_t paddedRows);
 
 /* PNG cannot be written: always 2. The arguments are not used. */
 int32_t ImageWritePngFile(const void* unused1, const void* unused2, const void* unused3,

@@ -167,7 +167,7 @@ TEST_F(SerialEngine, MissingAndUnknownSourcesFailWithTheirCodes) {
     // A failed begin step has freed the load already.
     EXPECT_EQ(First({'X', 'Y', 'Z', 0, 0, 0}), 3);
     EXPECT_EQ(w.a | w.b, 0u);
-    EXPECT_EQ(First({0xFF, 0xD8, 0xFF, 0xE0, 0, 0}), IMAGELIB_NOT_SUPPORTED);
+    EXPECT_EQ(First({0xFF, 0xD8, 0xFF, 0xE0, 0, 0}), IMAGELIB_READ_ERROR);
     EXPECT_EQ(w.a | w.b, 0u);
 }
 

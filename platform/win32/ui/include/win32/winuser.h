@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "win32/message_box.h"  // MB_OK, MB_ICONERROR, IDOK
 #include "win32/types.h"
 
 using WPARAM = std::uintptr_t;
@@ -104,11 +105,6 @@ constexpr UINT SWP_NOZORDER = 0x0004;
 constexpr int SW_HIDE = 0;
 constexpr int SW_SHOWNORMAL = 1;
 constexpr int SW_SHOW = 5;
-
-// Message boxes.
-constexpr UINT MB_OK = 0x00000000;
-constexpr UINT MB_ICONERROR = 0x00000010;
-constexpr int IDOK = 1;
 
 // Menu resources: one entry per item, in order; a popup's items follow it one level
 // deeper. Id 0 with no text is a separator.

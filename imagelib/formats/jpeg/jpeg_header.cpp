@@ -1,0 +1,190 @@
+// The JPEG driver's header step: the decompressor is created over the memory stream and
+// set up from the caller's flags and the display class (colour space, colour count, scale,
+// the caller's colours), and decompression is started.
+#include <cstring>
+
+#include "colour/caller_palette.h"
+#include "core/load_flags.h"
+#include "core/result_codes.h"
+#include "formats/jpeg/jpeg_driver.h"
+#include "formats/jpeg/jpeg_source.h"
+#include "formats/jpeg/jpeg_state.h"
+
+namespace imagelib {
+namespace {
+
+constexpr int kDisplay16Colours = 4;
+constexpr int kDisplay256Colours = 8;
+constexpr int kColoursFor16 = 15;
+constexpr int kColoursFor256 = 240;
+constexpr int kColoursOtherwise = 256;
+constexpr int kColormapSize = 256;
+
+// The fixed colours of a 16-colour display, red, green, blue, in entry order.
+constexpr std::uint8_t kFixedColours[kColoursFor16][3] = {
+    {0, 0, 0},     {128, 0, 0},   {0, 128, 0},     {128, 128, 0}, {0, 0, 128},
+    {128, 0, 128}, {0, 128, 128}, {128, 128, 128}, {255, 0, 0},   {0, 255, 0},
+    {255, 255, 0}, {0, 0, 255},   {255, 0, 255},   {0, 255, 255}, {255, 255, 255},
+};
+
+// libjpeg's memory beyond which it would need backing store, which it does not have: an
+// image whose whole-image buffers pass it ends with "Backing store not supported".
+constexpr long kMaxJpegMemory = 1L << 30;
+// Decoding cost follows the stored size, whatever the scale: a larger image is refused.
+constexpr std::uint64_t kMaxStoredPixels = 16 * kMaxImagePixels;
+
+j_common_ptr Common(j_decompress_ptr d) {
+    return reinterpret_cast<j_common_ptr>(d);
+}
+
+// An empty 256-entry colormap from the image pool.
+void NewColormap(j_decompress_ptr d) {
+    d->colormap = (*d->mem->alloc_sarray)(Common(d), JPOOL_IMAGE, kColormapSize, 3);
+    d->actual_number_of_colors = 0;
+}
+
+// The scale denominator the flags ask for; 1 without a request.
+unsigned int ScaleOf(std::uint32_t flags, JDIMENSION w, JDIMENSION h) {
+    if (flags & kFlagJpegScaleHalf)
+        return 2;
+    if (flags & kFlagJpegScaleQuarter)
+        return 4;
+    if (flags & kFlagJpegScaleEighth)
+        return 8;
+    if (flags & kFlagJpegAutoScale) {
+        if (w <= 200 && h <= 150)
+            return 2;
+        if (w <= 400 && h <= 300)
+            return 4;
+        if (w <= 800 && h <= 600)
+            return 8;
+    }
+    return 1;
+}
+
+// The header step from the decompressor's creation to the start of decompression, with the
+// trap armed: 0, or the code the load ends with (the decompressor is still to be destroyed).
+int SetUp(JpegDecodeState& st, ImageMemStream* s, std::uint32_t flags, int displayClass) {
+    j_decompress_ptr d = &st.decompressor;
+    jpeg_CreateDecompress(d, JPEG_LIB_VERSION, sizeof(jpeg_decompress_struct));
+    d->mem->max_memory_to_use = kMaxJpegMemory;
+    st.progress.progress_monitor = JpegProgress;
+    d->progress = &st.progress;
+    jpeg_mem_stream_src(d, s);
+    jpeg_read_header(d, TRUE);
+
+    switch (d->jpeg_color_space) {
+        case JCS_GRAYSCALE:
+            d->out_color_space = JCS_GRAYSCALE;
+            d->quantize_colors = TRUE;
+            break;
+        case JCS_RGB:
+        case JCS_YCbCr:
+            d->out_color_space = JCS_RGB;
+            d->quantize_colors = displayClass <= kDisplay256Colours ? TRUE : FALSE;
+            break;
+        default:
+            return kNotSupported;
+    }
+    if (static_cast<std::uint64_t>(d->image_width) * d->image_height > kMaxStoredPixels)
+        return kOutOfMemory;
+
+    if (displayClass == kDisplay16Colours) {
+        d->desired_number_of_colors = kColoursFor16;
+        d->quantize_colors = TRUE;
+        NewColormap(d);
+        for (const auto& c : kFixedColours)
+            JpegAddColormapEntry(d, c[0], c[1], c[2]);
+    } else {
+        d->desired_number_of_colors =
+            displayClass == kDisplay256Colours ? kColoursFor256 : kColoursOtherwise;
+    }
+    d->scale_denom = ScaleOf(flags, d->image_width, d->image_height);
+
+    const CallerPalette& caller = ImageCallerPalette();
+    if ((flags & kFlagUserPalette) && d->colormap == nullptr && caller.count != 0 &&
+        caller.colours != nullptr) {
+        NewColormap(d);
+        // Once the colormap is full every further colour would be dropped.
+        for (std::int32_t i = 0; i < caller.count && d->actual_number_of_colors < kColormapSize;
+             ++i) {
+            const std::uint32_t* c = caller.colours + 3 * static_cast<std::int64_t>(i);
+            JpegAddColormapEntry(d, c[0], c[1], c[2]);
+        }
+    }
+
+    // Unquantised colour comes out in the bitmap's own order, blue, green, red, straight
+    // into the result rows.
+    if (d->out_color_space == JCS_RGB && !d->quantize_colors)
+        d->out_color_space = JCS_EXT_BGR;
+    // The colour reducer runs after the decoding (and reports 50 to 100) when it is asked
+    // for and the result is deeper than 8 bits (the forcing flag goes with the rest of the
+    // flags word after the header).
+    const bool reduced = (flags & kFlagReduce) != 0 && d->out_color_space == JCS_EXT_BGR;
+    st.percentSpan = reduced ? 50 : 100;
+    jpeg_calc_output_dimensions(d);
+    std::uint64_t bytes;
+    if (!ImageSizeAllowed(d->output_width, d->output_height) ||
+        !RowsBytes(d->output_width, d->output_height, 24, &bytes))
+        return kOutOfMemory;
+    st.rowBytes = static_cast<std::int32_t>(
+        RowStride(d->output_width, 8 * std::uint64_t(d->output_components)));
+    st.rowsPerCall = static_cast<std::int32_t>((std::uint64_t{d->output_height} + 99) / 100);
+    st.rowPointers = static_cast<JSAMPARRAY>((*d->mem->alloc_small)(
+        Common(d), JPOOL_IMAGE, sizeof(JSAMPROW) * static_cast<std::size_t>(st.rowsPerCall)));
+
+    // With two-pass quantisation libjpeg reads the whole image here.
+    jpeg_start_decompress(d);
+    return kOk;
+}
+
+}  // namespace
+
+int JpegDescribe(ImageFormatInfo* info) {
+    *info = ImageFormatInfo{L"JPG JPEG", 0xD8FF, 0};
+    return kOk;
+}
+
+void JpegAddColormapEntry(j_decompress_ptr d, std::uint32_t red, std::uint32_t green,
+                          std::uint32_t blue) {
+    JSAMPARRAY map = d->colormap;
+    const int used = d->actual_number_of_colors;
+    for (int i = 0; i < used; ++i) {
+        if (map[0][i] == red && map[1][i] == green && map[2][i] == blue)
+            return;
+    }
+    if (used >= kColormapSize)
+        return;
+    map[0][used] = static_cast<JSAMPLE>(red);
+    map[1][used] = static_cast<JSAMPLE>(green);
+    map[2][used] = static_cast<JSAMPLE>(blue);
+    d->actual_number_of_colors = used + 1;
+}
+
+int JpegReadHeader(const wchar_t*, ImageMemStream* s, ImageInfo* info, std::uint32_t flags) {
+    JpegDecodeState& st = DriverState<JpegDecodeState>(info);
+    std::memset(&st, 0, sizeof st);
+    st.info = info;
+    st.firstStep = 1;
+    j_decompress_ptr d = &st.decompressor;
+    d->err = JpegInstallErrorTrap(&st.trap);
+    d->client_data = &st;
+    int result = kOk;
+    const bool ok =
+        JpegTrapped(&st.trap, [&] { result = SetUp(st, s, flags, info->displayClass); });
+    if (!ok || result != kOk) {
+        JpegEndDecode(st);
+        return ok ? result : kReadError;
+    }
+    info->width = static_cast<std::int32_t>(d->output_width);
+    info->height = static_cast<std::int32_t>(d->output_height);
+    info->bitsPerPixel = d->out_color_space == JCS_EXT_BGR ? 24 : 8;
+    return kOk;
+}
+
+int JpegReadPalette(ImageMemStream*, ImageInfo* info, PaletteEntry3* palette) {
+    DriverState<JpegDecodeState>(info).palette = palette;
+    return kOk;
+}
+
+}  // namespace imagelib
