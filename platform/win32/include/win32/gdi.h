@@ -20,19 +20,19 @@
 
 #include "win32/types.h"
 
-constexpr int BITSPIXEL = 12;
-constexpr int RASTERCAPS = 38;
-constexpr int RC_PALETTE = 0x0100;
+static const int BITSPIXEL = 12;
+static const int RASTERCAPS = 38;
+static const int RC_PALETTE = 0x0100;
 
-constexpr int DEFAULT_PALETTE = 15;  // GetStockObject: the 20 colours every display shows
-constexpr DWORD CBM_INIT = 4;        // CreateDIBitmap: fill the bitmap from the DIB's rows
-constexpr UINT DIB_RGB_COLORS = 0;   // a DIB's colour table holds RGBQUAD colours
-constexpr UINT GDI_ERROR = 0xFFFFFFFF;
+static const int DEFAULT_PALETTE = 15;  // GetStockObject: the 20 colours every display shows
+static const DWORD CBM_INIT = 4;        // CreateDIBitmap: fill the bitmap from the DIB's rows
+static const UINT DIB_RGB_COLORS = 0;   // a DIB's colour table holds RGBQUAD colours
+static const UINT GDI_ERROR = 0xFFFFFFFF;
 
 // The most bytes a bitmap or a DIB it is read into may hold: what a 32-bit process could.
-constexpr std::uint64_t kGdiMaxBitmapBytes = 0x7FFFFFFF;
+static const uint64_t kGdiMaxBitmapBytes = 0x7FFFFFFF;
 
-struct BITMAP {
+typedef struct BITMAP {
     LONG bmType;        // always 0
     LONG bmWidth;       // pixels
     LONG bmHeight;      // rows
@@ -40,9 +40,11 @@ struct BITMAP {
     WORD bmPlanes;      // always 1
     WORD bmBitsPixel;
     void* bmBits;  // always null: the pixels are reached through the calls below
-};
+} BITMAP;
 
+#ifdef __cplusplus
 extern "C" {
+#endif
 // A device context for the screen when window is 0; 0 for any other window (only the
 // screen has a context here). A new context has the stock default palette selected.
 HDC GetDC(HWND window);
@@ -101,11 +103,13 @@ BOOL DeleteObject(HGDIOBJ object);
 // they were made with.
 void Win32SetScreenFormat(int bitsPerPixel, BOOL paletteDevice);
 // The number of contexts got and not released.
-std::uint32_t Win32LiveDeviceContexts(void);
+uint32_t Win32LiveDeviceContexts(void);
 // The number of bitmaps and palettes created and not deleted.
-std::uint32_t Win32LiveGdiObjects(void);
+uint32_t Win32LiveGdiObjects(void);
 // The n-th GDI call from now (1 = the next) fails, once; 0 turns failing off. Every call
 // of this header counts except DeleteObject, ReleaseDC and the test hooks, so that clean-up
 // always works.
-void Win32FailGdiCallAfter(std::uint32_t n);
+void Win32FailGdiCallAfter(uint32_t n);
+#ifdef __cplusplus
 }
+#endif

@@ -6,15 +6,17 @@
 
 #include "win32/types.h"
 
-constexpr UINT GMEM_MOVEABLE = 0x0002;
-constexpr UINT GMEM_ZEROINIT = 0x0040;
-constexpr UINT GHND = GMEM_MOVEABLE | GMEM_ZEROINIT;
-constexpr UINT GMEM_LOCKCOUNT = 0x00FF;
+static const UINT GMEM_MOVEABLE = 0x0002;
+static const UINT GMEM_ZEROINIT = 0x0040;
+static const UINT GHND = 0x0042;  // GMEM_MOVEABLE | GMEM_ZEROINIT (C wants a literal here)
+static const UINT GMEM_LOCKCOUNT = 0x00FF;
 
 // The largest block a caller may ask for: what a 32-bit process could hold at most.
-constexpr SIZE_T kGlobalMaxBlockSize = 0x7FFFFFFF;
+static const SIZE_T kGlobalMaxBlockSize = 0x7FFFFFFF;
 
+#ifdef __cplusplus
 extern "C" {
+#endif
 // Blocks are always zero-filled, whatever the flags. 0 for 0 bytes, for more than
 // kGlobalMaxBlockSize, or when memory runs out.
 HGLOBAL GlobalAlloc(UINT flags, SIZE_T bytes);
@@ -25,7 +27,9 @@ UINT GlobalFlags(HGLOBAL mem);    // lock count in GMEM_LOCKCOUNT
 SIZE_T GlobalSize(HGLOBAL mem);
 
 // Test hooks.
-std::uint32_t Win32LiveGlobalBlocks(void);
+uint32_t Win32LiveGlobalBlocks(void);
 // The n-th allocation from now (1 = the next) fails, once; 0 turns failing off.
-void Win32FailGlobalAllocAfter(std::uint32_t n);
+void Win32FailGlobalAllocAfter(uint32_t n);
+#ifdef __cplusplus
 }
+#endif

@@ -4,27 +4,31 @@
 // without regard to case) or integer ids made with MAKEINTRESOURCEW.
 #pragma once
 
-#include <cstdint>
+#include <stdbool.h>
+#include <stdint.h>
 
 #include "win32/types.h"
 
-inline LPCWSTR MAKEINTRESOURCEW(WORD id) {
-    return reinterpret_cast<LPCWSTR>(static_cast<std::uintptr_t>(id));
+// C casts, because the header serves C callers too.
+static inline LPCWSTR MAKEINTRESOURCEW(WORD id) {
+    return (LPCWSTR)(uintptr_t)id;
 }
-inline bool IS_INTRESOURCE(LPCWSTR p) {
-    return (reinterpret_cast<std::uintptr_t>(p) >> 16) == 0;
+static inline bool IS_INTRESOURCE(LPCWSTR p) {
+    return ((uintptr_t)p >> 16) == 0;
 }
 
 // Predefined resource types.
-inline const LPCWSTR RT_BITMAP = MAKEINTRESOURCEW(2);
-inline const LPCWSTR RT_MENU = MAKEINTRESOURCEW(4);
-inline const LPCWSTR RT_DIALOG = MAKEINTRESOURCEW(5);
-inline const LPCWSTR RT_STRING = MAKEINTRESOURCEW(6);
-inline const LPCWSTR RT_ACCELERATOR = MAKEINTRESOURCEW(9);
-inline const LPCWSTR RT_RCDATA = MAKEINTRESOURCEW(10);
-inline const LPCWSTR RT_GROUP_ICON = MAKEINTRESOURCEW(14);
+static const LPCWSTR RT_BITMAP = (LPCWSTR)2;
+static const LPCWSTR RT_MENU = (LPCWSTR)4;
+static const LPCWSTR RT_DIALOG = (LPCWSTR)5;
+static const LPCWSTR RT_STRING = (LPCWSTR)6;
+static const LPCWSTR RT_ACCELERATOR = (LPCWSTR)9;
+static const LPCWSTR RT_RCDATA = (LPCWSTR)10;
+static const LPCWSTR RT_GROUP_ICON = (LPCWSTR)14;
 
+#ifdef __cplusplus
 extern "C" {
+#endif
 // Registers (or replaces) a resource of a module. The data is not copied: it must live as
 // long as the registration (compiled-in arrays do). Returns FALSE for a null data pointer.
 BOOL Win32RegisterResource(HMODULE module, LPCWSTR type, LPCWSTR name, const void* data,
@@ -37,4 +41,6 @@ HGLOBAL LoadResource(HMODULE module, HRSRC res);  // 0 when res is unknown
 void* LockResource(HGLOBAL loaded);               // the registered bytes, read-only
 DWORD SizeofResource(HMODULE module, HRSRC res);
 BOOL FreeResource(HGLOBAL loaded);
+#ifdef __cplusplus
 }
+#endif

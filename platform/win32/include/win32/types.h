@@ -8,52 +8,60 @@
 //   0x60000000..0x6FFFFFFF  device contexts (gdi.h)
 //   0x70000000..0x7FFFFFFF  GDI objects: bitmaps and palettes (gdi.h)
 // Bit 31 is never set: the image library's context keys have it set.
+//
+// The public headers of this layer compile as C as well (C callers of the image library lock
+// and free its handles here): typedefs, typedef'd structs and static const constants.
 #pragma once
 
+#include <stdint.h>
+#ifdef __cplusplus
 #include <cstdint>
+#else
+#include <wchar.h>
+#endif
 
-using BYTE = std::uint8_t;
-using WORD = std::uint16_t;
-using DWORD = std::uint32_t;
-using LONG = std::int32_t;
-using UINT = std::uint32_t;
-using BOOL = std::int32_t;
-using WCHAR = wchar_t;
-using LPCWSTR = const wchar_t*;
-using LPWSTR = wchar_t*;
-using SIZE_T = std::uint64_t;
+typedef uint8_t BYTE;
+typedef uint16_t WORD;
+typedef uint32_t DWORD;
+typedef int32_t LONG;
+typedef uint32_t UINT;
+typedef int32_t BOOL;
+typedef wchar_t WCHAR;
+typedef const wchar_t* LPCWSTR;
+typedef wchar_t* LPWSTR;
+typedef uint64_t SIZE_T;
 
 // GLib defines TRUE and FALSE as macros of the same values; whichever comes first serves.
 #ifndef TRUE
-constexpr BOOL TRUE = 1;
+static const BOOL TRUE = 1;
 #endif
 #ifndef FALSE
-constexpr BOOL FALSE = 0;
+static const BOOL FALSE = 0;
 #endif
 
-using HGLOBAL = std::uint32_t;  // global-memory handle; 0 is no block
-using HMODULE = std::uint32_t;  // module handle; 0 is the executable itself
-using HRSRC = std::uint32_t;    // found resource
-using HDC = std::uint32_t;      // device context
-using HGDIOBJ = std::uint32_t;  // any GDI object
-using HBITMAP = std::uint32_t;
-using HPALETTE = std::uint32_t;
-using HWND = std::uint32_t;  // window (the viewer's windows over GTK); 0 is none
-using HICON = std::uint32_t;
-using HMENU = std::uint32_t;
-using HINSTANCE = HMODULE;
+typedef uint32_t HGLOBAL;  // global-memory handle; 0 is no block
+typedef uint32_t HMODULE;  // module handle; 0 is the executable itself
+typedef uint32_t HRSRC;    // found resource
+typedef uint32_t HDC;      // device context
+typedef uint32_t HGDIOBJ;  // any GDI object
+typedef uint32_t HBITMAP;
+typedef uint32_t HPALETTE;
+typedef uint32_t HWND;  // window (the viewer's windows over GTK); 0 is none
+typedef uint32_t HICON;
+typedef uint32_t HMENU;
+typedef HMODULE HINSTANCE;
 
 #pragma pack(push, 1)
-struct BITMAPFILEHEADER {
+typedef struct BITMAPFILEHEADER {
     WORD bfType;
     DWORD bfSize;
     WORD bfReserved1;
     WORD bfReserved2;
     DWORD bfOffBits;
-};
+} BITMAPFILEHEADER;
 #pragma pack(pop)
 
-struct BITMAPINFOHEADER {
+typedef struct BITMAPINFOHEADER {
     DWORD biSize;
     LONG biWidth;
     LONG biHeight;
@@ -65,34 +73,38 @@ struct BITMAPINFOHEADER {
     LONG biYPelsPerMeter;
     DWORD biClrUsed;
     DWORD biClrImportant;
-};
+} BITMAPINFOHEADER;
+#ifdef __cplusplus
 static_assert(sizeof(BITMAPINFOHEADER) == 40, "BITMAPINFOHEADER is 40 bytes");
+#else
+_Static_assert(sizeof(BITMAPINFOHEADER) == 40, "BITMAPINFOHEADER is 40 bytes");
+#endif
 
-struct RGBQUAD {
+typedef struct RGBQUAD {
     BYTE rgbBlue;
     BYTE rgbGreen;
     BYTE rgbRed;
     BYTE rgbReserved;
-};
+} RGBQUAD;
 
-struct BITMAPINFO {
+typedef struct BITMAPINFO {
     BITMAPINFOHEADER bmiHeader;
     RGBQUAD bmiColors[1];
-};
+} BITMAPINFO;
 
-struct PALETTEENTRY {
+typedef struct PALETTEENTRY {
     BYTE peRed;
     BYTE peGreen;
     BYTE peBlue;
     BYTE peFlags;
-};
+} PALETTEENTRY;
 
-struct LOGPALETTE {
+typedef struct LOGPALETTE {
     WORD palVersion;
     WORD palNumEntries;
     PALETTEENTRY palPalEntry[1];
-};
+} LOGPALETTE;
 
-constexpr DWORD BI_RGB = 0;
-constexpr DWORD BI_RLE8 = 1;
-constexpr DWORD BI_RLE4 = 2;
+static const DWORD BI_RGB = 0;
+static const DWORD BI_RLE8 = 1;
+static const DWORD BI_RLE4 = 2;
