@@ -2,7 +2,8 @@
 // 8 bits, RGB (chunky or planar, extra samples dropped) and CMYK of 8 bits per sample, in
 // uncompressed, LZW or PackBits strips, orientation top-left or bottom-left. The header
 // reader checks the tags in a fixed order; the decoding runs in four phases: read the
-// image, pad its rows, turn RGB into BGR, finish.
+// image (its 24-bit pixels turned to BGR on the way), pad its rows, a third that reports
+// progress only, finish.
 #include "formats/tiff/tiff_driver.h"
 
 #include <algorithm>
@@ -289,12 +290,7 @@ int TiffDecodeStep(SerialImageContext* ctx, int abort) {
             percent(2);
             return kStepAgain;
         case kPhaseSwap:
-            if (info.bitsPerPixel == 24) {
-                for (std::int64_t row = 0; row < height; ++row) {
-                    std::uint8_t* p = ctx->bits + row * stride;
-                    TiffSwapRgb(p, p, width);
-                }
-            }
+            // The reader turned 24-bit pixels to blue, green, red strip by strip already.
             t.phase = kPhaseDone;
             percent(3);
             return kStepAgain;

@@ -102,23 +102,40 @@ int TiffReadStrip(TiffReader& rd, std::uint32_t strip, std::uint8_t* dst, std::i
     return kOk;
 }
 
+// How the rows leave the reader: bottom row first (top-down files turned over), and
+// 24-bit pixels as blue, green, red. Both are done strip by strip while a strip's rows are
+// still in the cache.
+struct TiffLayout {
+    bool flip;  // the file's first row is the top one
+    bool bgr;   // 24-bit rows
+};
+
 // Strips from firstStrip on, rowBytes per row, into dst; the first error ends the loop.
 int TiffReadStrips(TiffReader& rd, std::uint32_t firstStrip, std::int64_t rowBytes,
-                   std::uint8_t* dst) {
+                   std::uint8_t* dst, TiffLayout layout) {
     const std::int64_t perStrip = rd.t.rowsPerStrip;
     std::uint32_t strip = firstStrip;
     for (std::int64_t row = 0; row < rd.height; row += perStrip, ++strip) {
         const std::int64_t rows = std::min(perStrip, rd.height - row);
-        const int r = TiffReadStrip(rd, strip, dst + row * rowBytes, rows * rowBytes, rows);
+        // A top-down file's strip goes to the rows it ends up in, then is turned over.
+        std::uint8_t* block = dst + (layout.flip ? rd.height - row - rows : row) * rowBytes;
+        const int r = TiffReadStrip(rd, strip, block, rows * rowBytes, rows);
         if (r != kOk)
             return r;
+        if (layout.flip) {
+            for (std::int64_t top = 0, bottom = rows - 1; top < bottom; ++top, --bottom)
+                std::swap_ranges(block + top * rowBytes, block + (top + 1) * rowBytes,
+                                 block + bottom * rowBytes);
+        }
+        if (layout.bgr)
+            TiffSwapRgb(block, block, rows * rd.width);
     }
     return kOk;
 }
 
-int TiffReadChannels(TiffReader& rd, std::int64_t rowBytes, std::uint8_t* dst) {
+int TiffReadChannels(TiffReader& rd, std::int64_t rowBytes, std::uint8_t* dst, TiffLayout layout) {
     if (rd.t.photometric != kTiffRgb || rd.t.planar != kTiffPlanarSeparate)
-        return TiffReadStrips(rd, 0, rowBytes, dst);
+        return TiffReadStrips(rd, 0, rowBytes, dst, layout);
     // Planar RGB: three planes of one byte per pixel, the strips of red, then green, then
     // blue, interleaved afterwards.
     const std::uint64_t plane = static_cast<std::uint64_t>(rd.width * rd.height);
@@ -130,31 +147,33 @@ int TiffReadChannels(TiffReader& rd, std::int64_t rowBytes, std::uint8_t* dst) {
     const std::uint32_t stripsPerPlane = rd.strips.count / 3;
     int r = kOk;
     for (std::uint32_t c = 0; c < 3 && r == kOk; ++c)
-        r = TiffReadStrips(rd, c * stripsPerPlane, rd.width, channels.get() + c * plane);
+        r = TiffReadStrips(rd, c * stripsPerPlane, rd.width, channels.get() + c * plane,
+                           TiffLayout{false, false});
     rd.t.samples = samples;
     if (r != kOk)
         return r;
     const std::uint8_t* red = channels.get();
     const std::uint8_t* green = red + plane;
     const std::uint8_t* blue = green + plane;
-    for (std::uint64_t i = 0; i < plane; ++i, dst += 3) {
-        dst[0] = red[i];
-        dst[1] = green[i];
-        dst[2] = blue[i];
+    const int firstByte = layout.bgr ? 2 : 0;
+    for (std::int64_t y = 0; y < rd.height; ++y) {
+        std::uint8_t* out = dst + (layout.flip ? rd.height - 1 - y : y) * rowBytes;
+        const std::int64_t at = y * rd.width;
+        for (std::int64_t x = 0; x < rd.width; ++x, out += 3) {
+            out[firstByte] = red[at + x];
+            out[1] = green[at + x];
+            out[2 - firstByte] = blue[at + x];
+        }
     }
     return kOk;
 }
 
-int TiffReadOriented(TiffReader& rd, std::int64_t rowBytes, std::uint8_t* dst) {
+// Top-left files are turned over (the result starts with the bottom row), bottom-left
+// ones are not.
+int TiffReadOriented(TiffReader& rd, std::int64_t rowBytes, std::uint8_t* dst, bool bgr) {
     if (rd.t.orientation != kTiffTopLeft && rd.t.orientation != kTiffBottomLeft)
         return kNotSupported;
-    const int r = TiffReadChannels(rd, rowBytes, dst);
-    if (r != kOk || rd.t.orientation == kTiffBottomLeft)
-        return r;
-    // Top-left: the file's first row is the top one; the result starts with the bottom row.
-    for (std::int64_t top = 0, bottom = rd.height - 1; top < bottom; ++top, --bottom)
-        std::swap_ranges(dst + top * rowBytes, dst + (top + 1) * rowBytes, dst + bottom * rowBytes);
-    return kOk;
+    return TiffReadChannels(rd, rowBytes, dst, TiffLayout{rd.t.orientation == kTiffTopLeft, bgr});
 }
 
 // Fills the strip tables of an image of 400 strips or more from the file's directory.
@@ -177,7 +196,30 @@ int ReadStripTables(ImageMemStream* s, std::uint32_t count, std::uint32_t* offse
 }  // namespace
 
 void TiffSwapRgb(const std::uint8_t* src, std::uint8_t* dst, std::int64_t n) {
-    for (std::int64_t i = 0; i < n; ++i, src += 3, dst += 3) {
+    std::int64_t i = 0;
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    // Eight pixels at once as three 64-bit words w (bytes in memory order): the first
+    // byte of each triple takes the byte two places on, the third the byte two places back.
+    constexpr std::uint64_t kKeep[3] = {0xFF0000FF0000FF00ull, 0x0000FF0000FF0000ull,
+                                        0x00FF0000FF0000FFull};
+    constexpr std::uint64_t kAhead[3] = {0x00FF0000FF0000FFull, 0xFF0000FF0000FF00ull,
+                                         0x0000FF0000FF0000ull};
+    constexpr std::uint64_t kBack[3] = {0x0000FF0000FF0000ull, 0x00FF0000FF0000FFull,
+                                        0xFF0000FF0000FF00ull};
+    for (; i + 8 <= n; i += 8, src += 24, dst += 24) {
+        std::uint64_t w[3];
+        std::memcpy(w, src, 24);
+        const std::uint64_t ahead[3] = {w[0] >> 16 | w[1] << 48, w[1] >> 16 | w[2] << 48,
+                                        w[2] >> 16};
+        const std::uint64_t back[3] = {w[0] << 16, w[1] << 16 | w[0] >> 48,
+                                       w[2] << 16 | w[1] >> 48};
+        std::uint64_t o[3];
+        for (int k = 0; k < 3; ++k)
+            o[k] = (w[k] & kKeep[k]) | (ahead[k] & kAhead[k]) | (back[k] & kBack[k]);
+        std::memcpy(dst, o, 24);
+    }
+#endif
+    for (; i < n; ++i, src += 3, dst += 3) {
         const std::uint8_t first = src[0];
         dst[1] = src[1];
         dst[0] = src[2];
@@ -209,10 +251,11 @@ int TiffReadImage(ImageMemStream* s, const ImageInfo& info, const TiffImage& t, 
         lzw = AllocBlock<TiffLzwTables>(1);
         if (lzw == nullptr)
             return kOutOfMemory;
+        TiffLzwStart(lzw.get());
         rd.lzw = lzw.get();
     }
     const std::int64_t rowBytes = (rd.width * info.bitsPerPixel + 7) / 8;
-    return TiffReadOriented(rd, rowBytes, dst);
+    return TiffReadOriented(rd, rowBytes, dst, info.bitsPerPixel == 24);
 }
 
 }  // namespace imagelib

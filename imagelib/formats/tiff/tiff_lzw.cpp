@@ -58,11 +58,27 @@ struct TiffLzwCodes {
     }
 };
 
-// Copies n bytes within the output; the source always ends at or before the target.
-inline void CopyString(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t n) {
-    if (n <= 16) {
-        for (std::uint32_t i = 0; i < n; ++i)
-            dst[i] = src[i];
+// Every byte value once: the strings of the codes 0 to 255.
+constexpr struct ByteStrings {
+    std::uint8_t bytes[256 + 16];  // 16 more, so that a string is always copied as 16 bytes
+    constexpr ByteStrings() : bytes() {
+        for (int i = 0; i < 256; ++i)
+            bytes[i] = static_cast<std::uint8_t>(i);
+    }
+} kByteStrings;
+
+// Copies a string of n bytes to dst, from earlier output or the byte strings; it never
+// passes dst. With room for 16 bytes at dst a short string is moved as two 8-byte words,
+// both read before either is written.
+inline void CopyString(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t n,
+                       std::int64_t room) {
+    if (n <= 16 && room >= 16) {
+        std::uint64_t a;
+        std::uint64_t b;
+        std::memcpy(&a, src, 8);
+        std::memcpy(&b, src + 8, 8);
+        std::memcpy(dst, &a, 8);
+        std::memcpy(dst + 8, &b, 8);
     } else {
         std::memmove(dst, src, n);
     }
@@ -70,11 +86,18 @@ inline void CopyString(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t
 
 }  // namespace
 
+void TiffLzwStart(TiffLzwTables* lzw) {
+    for (std::uint32_t c = 0; c < 256; ++c)
+        lzw->entry[c] = TiffLzwEntry{&kByteStrings.bytes[c], 1, 0};
+}
+
 int TiffLzwDecode(const TiffStripData& in, std::uint8_t* dst, std::int64_t expected,
                   TiffLzwTables* lzw) {
-    // Every strip starts from empty tables, as if they were new.
-    std::memset(lzw->prefix, 0, sizeof lzw->prefix);
-    std::memset(lzw->suffix, 0, sizeof lzw->suffix);
+    TiffLzwEntry* const entry = lzw->entry;
+    std::uint8_t* const suffix = lzw->suffix;
+    // Entries 258 up to written were made by this strip; all others read as 0, as in
+    // tables made new for the strip.
+    std::uint32_t written = kFirstCode;
     TiffLzwCodes codes{in.bytes, in.bytes + in.size, 0, 0};
     int width = kMinWidth;
     std::uint32_t limit = kMinLimit;
@@ -83,14 +106,55 @@ int TiffLzwDecode(const TiffStripData& in, std::uint8_t* dst, std::int64_t expec
     std::uint32_t prev = 0;
     std::uint8_t first = 0;
     std::int64_t out = 0;
-    // Where the previous code's string was written, its length, and whether it was written
-    // out whole and is the string its code stands for in the table.
+    // Where the previous code's string was written, and its length when it was written out
+    // whole and is the string its code stands for in the table (else 0).
     std::int64_t prevPos = 0;
     std::uint32_t prevLen = 0;
-    bool prevKnown = false;
 
-    std::uint32_t code = codes.TiffLzwReadCode(width);
+    // A new table entry: the previous string plus the first byte of the one just written.
+    // Known when both were written whole, one after the other.
+    const auto addEntry = [&](std::int64_t start) {
+        if (next >= written)
+            written = next + 1;
+        const bool known = prevLen != 0 && out > start;
+        entry[next] =
+            TiffLzwEntry{dst + prevPos, static_cast<std::uint16_t>(known ? prevLen + 1 : 0),
+                         static_cast<std::uint16_t>(prev)};
+        suffix[next] = first;
+    };
+    const auto grow = [&] {
+        ++next;
+        if (next == limit - 1) {
+            if (width < kMaxWidth) {
+                ++width;
+                limit *= 2;
+            } else {
+                frozen = true;
+            }
+        }
+    };
+
     for (;;) {
+        std::uint32_t code = codes.TiffLzwReadCode(width);
+        std::int64_t room = expected - out;
+        // The common case: a known string with room to spare.
+        if (code < next) {
+            const TiffLzwEntry e = entry[code];
+            if (e.len != 0 && room >= std::int64_t{e.len} + 16) {
+                const std::int64_t start = out;
+                first = e.string[0];
+                CopyString(dst + out, e.string, e.len, room);
+                out += e.len;
+                if (!frozen) {
+                    addEntry(start);
+                    grow();
+                }
+                prev = code;
+                prevPos = start;
+                prevLen = e.len;
+                continue;
+            }
+        }
         if (code == kEndOfData)
             return kReadError;
         if (code == kEndOfInformation)
@@ -106,45 +170,36 @@ int TiffLzwDecode(const TiffStripData& in, std::uint8_t* dst, std::int64_t expec
                 return kReadError;
             // The code after a clear is taken as a byte, whatever its value.
             prevPos = out;
-            prevLen = 1;
-            prevKnown = code < 256 && out < expected;
+            prevLen = code < 256 && out < expected ? 1 : 0;
             if (out < expected)
                 dst[out++] = static_cast<std::uint8_t>(code);
             prev = code;
             first = static_cast<std::uint8_t>(code);
             frozen = false;
-            code = codes.TiffLzwReadCode(width);
             continue;
         }
         const std::int64_t start = out;
-        bool known = false;  // this code's output is its table string, written whole
-        std::uint32_t len = 0;
-        if (out >= expected) {
+        std::uint32_t len = 0;  // set when this code's output is its table string, written whole
+        if (room <= 0) {
             // The strip is complete: what follows only has to reach its end code.
-        } else if (code < 256) {
-            dst[out++] = static_cast<std::uint8_t>(code);
-            first = static_cast<std::uint8_t>(code);
-            len = 1;
-            known = true;
-        } else if (code >= kFirstCode && code < next && lzw->len[code] != 0) {
-            len = lzw->len[code];
-            const std::uint8_t* src = dst + lzw->pos[code];
-            const auto n = static_cast<std::uint32_t>(std::min<std::int64_t>(len, expected - out));
-            first = src[0];
-            CopyString(dst + out, src, n);
+        } else if (code < next && entry[code].len != 0 && (code < 256 || code >= kFirstCode)) {
+            const TiffLzwEntry e = entry[code];
+            first = e.string[0];
+            const auto n = static_cast<std::uint32_t>(std::min<std::int64_t>(e.len, room));
+            CopyString(dst + out, e.string, n, room);
             out += n;
-            known = n == len;
-        } else if (code >= next && prevKnown) {
+            len = n == e.len ? e.len : 0;
+        } else if (code >= next && prevLen != 0) {
             // The previous string followed by its own first byte.
-            len = prevLen + 1;
-            const auto n = static_cast<std::uint32_t>(std::min<std::int64_t>(len, expected - out));
+            const std::uint32_t whole = prevLen + 1;
             const std::uint8_t* src = dst + prevPos;
             first = src[0];
-            CopyString(dst + out, src, std::min(n, prevLen));
-            if (n == len)
+            const auto n = static_cast<std::uint32_t>(std::min<std::int64_t>(whole, room));
+            CopyString(dst + out, src, std::min(n, prevLen), room);
+            if (n == whole)
                 dst[out + prevLen] = first;
             out += n;
-            known = n == len && !frozen && code == next;
+            len = n == whole && !frozen && code == next ? whole : 0;
         } else {
             // Walk the prefix chain onto the stack, then write it out in reverse.
             std::uint32_t depth = 0;
@@ -156,48 +211,30 @@ int TiffLzwDecode(const TiffStripData& in, std::uint8_t* dst, std::int64_t expec
             while (c > 255) {
                 if (depth >= kMaxStackDepth || c >= kMaxCode)
                     return kTiffBadLzw;
-                lzw->stack[depth++] = lzw->suffix[c];
-                c = lzw->prefix[c];
+                const bool made = c >= kFirstCode && c < written;
+                lzw->stack[depth++] = made ? suffix[c] : 0;
+                c = made ? entry[c].prefix : 0;
             }
             if (depth >= kMaxStackDepth)
                 return kTiffBadLzw;
             first = static_cast<std::uint8_t>(c);
             lzw->stack[depth++] = first;
-            len = depth;
-            const auto n =
-                static_cast<std::uint32_t>(std::min<std::int64_t>(depth, expected - out));
+            const auto n = static_cast<std::uint32_t>(std::min<std::int64_t>(depth, room));
             for (std::uint32_t i = 0; i < n; ++i)
                 dst[out + i] = lzw->stack[depth - 1 - i];
             out += n;
-            known = n == depth && (code < next || (!frozen && code == next));
+            len = n == depth && (code < next || (!frozen && code == next)) ? depth : 0;
         }
         if (!frozen) {
             if (next >= kMaxCode)
                 return kTiffBadLzw;
-            if (start < expected) {
-                lzw->prefix[next] = static_cast<std::uint16_t>(prev);
-                lzw->suffix[next] = first;
-                // The new string is the previous one plus this one's first byte: known
-                // when both were written whole, one after the other.
-                const bool entryKnown = prevKnown && out > start;
-                lzw->len[next] = entryKnown ? static_cast<std::uint16_t>(prevLen + 1) : 0;
-                lzw->pos[next] = static_cast<std::uint32_t>(prevPos);
-            }
-            ++next;
-            if (next == limit - 1) {
-                if (width < kMaxWidth) {
-                    ++width;
-                    limit *= 2;
-                } else {
-                    frozen = true;
-                }
-            }
+            if (room > 0)
+                addEntry(start);
+            grow();
         }
         prev = code;
         prevPos = start;
         prevLen = len;
-        prevKnown = known;
-        code = codes.TiffLzwReadCode(width);
     }
 }
 

@@ -72,7 +72,7 @@ struct TiffStrips {
 };
 
 // Reads the whole image as unpadded rows (bytes per row: (width x depth + 7) / 8), bottom
-// row first, into dst; 0 or an error code.
+// row first, 24-bit pixels as blue, green, red, into dst; 0 or an error code.
 int TiffReadImage(ImageMemStream* s, const ImageInfo& info, const TiffImage& t, std::uint8_t* dst);
 
 // n triples from src to dst with the first and third byte of each swapped; src may be dst.

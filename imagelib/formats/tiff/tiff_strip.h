@@ -16,17 +16,26 @@ struct TiffStripData {
 constexpr std::uint32_t kTiffLzwTableSize = 4096;
 constexpr std::uint32_t kTiffLzwStackSize = 4097;
 
-// The LZW decoder's tables, allocated once per image and reset for every strip. Beside the
-// prefix and suffix of each code, a code whose string the strip has written out whole keeps
-// where it lies (pos) and its length (len, 0 when not known), so that it is copied, not
-// walked.
+// The LZW decoder's tables, allocated once per image (TiffLzwStart). Beside the prefix and
+// suffix of each code, a code whose string is known to lie whole in earlier output (or, for
+// the 256 single bytes, in a table of their own) keeps where it lies and its length (0 when
+// not known), so that it is copied, not walked. Entries the current strip has not made yet
+// read as 0 (see TiffLzwDecode), so every strip starts from empty tables without clearing
+// them.
+struct TiffLzwEntry {
+    const std::uint8_t* string;
+    std::uint16_t len;
+    std::uint16_t prefix;
+};
+
 struct TiffLzwTables {
-    std::uint16_t prefix[kTiffLzwTableSize];
+    TiffLzwEntry entry[kTiffLzwTableSize];
     std::uint8_t suffix[kTiffLzwTableSize];
-    std::uint16_t len[kTiffLzwTableSize];
-    std::uint32_t pos[kTiffLzwTableSize];
     std::uint8_t stack[kTiffLzwStackSize];
 };
+
+// Sets up fresh tables: the 256 single-byte strings.
+void TiffLzwStart(TiffLzwTables* lzw);
 
 // The strip's data decoded by compression into expected bytes at dst: 0, 2 for an
 // unknown compression, 7 for data that end too soon, 818 for corrupt LZW data. samples
