@@ -25,6 +25,8 @@ constexpr std::uint32_t kCcittT6 = 4;
 constexpr std::uint32_t kTransparencyMask = 4;
 constexpr std::uint32_t kYCbCr = 6;
 
+constexpr std::uint64_t kMaxSampleBytes = 4 * kMaxImagePixels;
+
 enum Phase : std::uint32_t { kPhaseRead = 0, kPhasePad = 1, kPhaseSwap = 2, kPhaseDone = 3 };
 
 bool IndexedBits(std::uint32_t bits) {
@@ -165,12 +167,21 @@ int ReadTags(const TiffDirectory* d, ImageInfo* info, TiffImage& t) {
     const std::int64_t w = TiffEntryFirstValue(width);
     const std::int64_t h = TiffEntryFirstValue(height);
     const bool sizeAllowed = w > 0 && h > 0 && ImageSizeAllowed(w, h);
+    t.samples = TagU32(d, kTagSamplesPerPixel, 1);
+    // Every sample of the image is decoded, the extra ones too: their bytes may be at most
+    // four per pixel of the largest image, so that no declared sample count makes a load
+    // allocate or work beyond what an image of four samples could.
+    std::uint64_t sampleBytes = 0;
+    const bool samplesAllowed =
+        sizeAllowed &&
+        CheckedMul(static_cast<std::uint64_t>(w) * static_cast<std::uint64_t>(h), t.samples,
+                   &sampleBytes) &&
+        sampleBytes <= kMaxSampleBytes;
     t.photometric = TagU32(d, kTagPhotometric, kTiffBlackIsZero);
     // A RowsPerStrip of 0 or beyond the height makes the whole image one strip.
     const std::int64_t rowsPerStrip = TiffTagValue(d, kTagRowsPerStrip, 0);
     t.rowsPerStrip = static_cast<std::uint32_t>(
         rowsPerStrip <= 0 || rowsPerStrip > h ? std::max<std::int64_t>(h, 1) : rowsPerStrip);
-    t.samples = TagU32(d, kTagSamplesPerPixel, 1);
     t.bitsPerSample = TagU32(d, kTagBitsPerSample, 1);
     t.compression = TagU32(d, kTagCompression, kTiffCompressionNone);
     t.orientation = TagU32(d, kTagOrientation, kTiffTopLeft);
@@ -198,7 +209,7 @@ int ReadTags(const TiffDirectory* d, ImageInfo* info, TiffImage& t) {
     if (t.predictor != 1 && !(t.compression == kTiffCompressionLzw && t.bitsPerSample == 8 &&
                               (t.samples == 1 || t.samples >= 3)))
         return kTiffBadPredictor;
-    if (!sizeAllowed)
+    if (!samplesAllowed)
         return kOutOfMemory;
     info->width = static_cast<std::int32_t>(w);
     info->height = static_cast<std::int32_t>(h);

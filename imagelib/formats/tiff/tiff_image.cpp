@@ -80,6 +80,8 @@ int TiffReadStrip(TiffReader& rd, std::uint32_t strip, std::uint8_t* dst, std::i
     std::uint8_t* src = PixelBlock(rd, bytes);
     if (src == nullptr)
         return kOutOfMemory;
+    // As a block made for this strip alone: what its data do not fill reads as 0.
+    std::memset(src, 0, static_cast<std::size_t>(bytes));
     const int r = TiffDecodeStrip(in, t.compression, t.predictor, t.samples, rd.width, src,
                                   static_cast<std::int64_t>(bytes), rd.lzw);
     if (r != kOk)
