@@ -7,6 +7,7 @@ packages=(
   build-essential cmake pkg-config
   libgtest-dev libgmock-dev
   libjpeg62-turbo-dev libjpeg-turbo-progs
+  libtiff-dev libtiff-tools
   libgtk-3-dev libwebkit2gtk-4.1-dev
   xvfb xauth dbus-daemon python3-xlib shared-mime-info
   imagemagick python3-pil

@@ -1,6 +1,6 @@
 /* The image codec library's public interface.
  *
- * Loads BMP and JPEG images (GIF, TIFF and PNG are recognised but answer 2, not
+ * Loads BMP, JPEG and TIFF images (GIF and PNG are recognised but answer 2, not
  * supported) from a file, a caller's buffer or a module resource into two movable global-memory
  * blocks: a packed DIB (BITMAPINFOHEADER, 256 RGBQUADs, then the rows bottom-up at byte
  * 1064) and a LOGPALETTE. Both are handles of the win32 layer
@@ -41,6 +41,32 @@ enum {
     IMAGELIB_BMP_BAD_BIT_COUNT = 301,   /* bit count other than 1, 4, 8 or 24 */
     IMAGELIB_BMP_BAD_HEADER_SIZE = 302, /* information header of a size not allowed */
     IMAGELIB_BMP_BAD_COMPRESSION = 303, /* compression other than none, RLE8 or RLE4 */
+    IMAGELIB_TIFF_BAD_VERSION = 800,           /* version not 42 */
+    IMAGELIB_TIFF_TOO_MANY_ENTRIES = 801,      /* directory of more than 200 entries */
+    IMAGELIB_TIFF_MISSING_TAG = 804,           /* width, length or strip offsets missing */
+    IMAGELIB_TIFF_GREY_SAMPLES = 805,          /* grey or bilevel with samples not 1 */
+    IMAGELIB_TIFF_GREY_BITS = 806,             /* grey or bilevel of bits not 1, 4 or 8 */
+    IMAGELIB_TIFF_RGB_SAMPLES = 807,           /* RGB with fewer than 3 samples */
+    IMAGELIB_TIFF_RGB_BITS = 808,              /* RGB of bits per sample not 8 */
+    IMAGELIB_TIFF_PALETTE_SAMPLES = 809,       /* palette image with samples not 1 */
+    IMAGELIB_TIFF_PALETTE_BITS = 810,          /* palette image of bits not 1, 4 or 8 */
+    IMAGELIB_TIFF_CMYK_SAMPLES = 811,          /* separated image with samples not 4 */
+    IMAGELIB_TIFF_CMYK_BITS = 812,             /* separated image of bits per sample not 8 */
+    IMAGELIB_TIFF_CCITT_HUFFMAN = 813,         /* compression 2 */
+    IMAGELIB_TIFF_CCITT_T4 = 814,              /* compression 3 */
+    IMAGELIB_TIFF_CCITT_T6 = 815,              /* compression 4 */
+    IMAGELIB_TIFF_BAD_COMPRESSION = 816,       /* other than none, LZW or PackBits */
+    IMAGELIB_TIFF_MISSING_COLOR_MAP = 817,     /* palette image without its colour map */
+    IMAGELIB_TIFF_BAD_LZW = 818,               /* corrupt LZW data */
+    IMAGELIB_TIFF_BAD_PREDICTOR = 819,         /* predictor where it cannot apply */
+    IMAGELIB_TIFF_TRANSPARENCY_MASK = 821,     /* photometric 4 */
+    IMAGELIB_TIFF_YCBCR = 822,                 /* photometric 6 */
+    IMAGELIB_TIFF_BAD_PHOTOMETRIC = 823,       /* photometric above 6 */
+    IMAGELIB_TIFF_BAD_FILL_ORDER = 824,        /* fill order not 1 */
+    IMAGELIB_TIFF_PLANAR_NOT_RGB = 825,        /* separate planes other than RGB */
+    IMAGELIB_TIFF_BAD_PLANAR = 826,            /* planar configuration not 1 or 2 */
+    IMAGELIB_TIFF_BAD_INK_SET = 827,           /* separated image with ink set not 1 */
+    IMAGELIB_TIFF_BAD_ORIENTATION = 828,       /* orientation not 1 or 4 */
 };
 
 /* The most pixels (width x height) one image may have; a larger one fails with 1. It keeps
