@@ -41,6 +41,13 @@ enum {
     IMAGELIB_BMP_BAD_BIT_COUNT = 301,   /* bit count other than 1, 4, 8 or 24 */
     IMAGELIB_BMP_BAD_HEADER_SIZE = 302, /* information header of a size not allowed */
     IMAGELIB_BMP_BAD_COMPRESSION = 303, /* compression other than none, RLE8 or RLE4 */
+    IMAGELIB_PNG_BAD_HEADER = 1900,   /* IHDR missing, short, or with values PNG does not allow */
+    IMAGELIB_PNG_IDAT_MEMORY = 1901,  /* the compressed data cannot be collected */
+    IMAGELIB_PNG_SHORT_PLTE = 1902,   /* PLTE data cut short */
+    IMAGELIB_PNG_SHORT_BKGD = 1903,   /* bKGD data cut short */
+    IMAGELIB_PNG_SHORT_TRNS = 1904,   /* tRNS data cut short */
+    IMAGELIB_PNG_BAD_DATA = 1905,     /* the compressed image data cannot be inflated */
+    IMAGELIB_PNG_NO_DATA = 1906,      /* no compressed image data */
 };
 
 /* The most pixels (width x height) one image may have; a larger one fails with 1. It keeps
