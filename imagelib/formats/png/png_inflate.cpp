@@ -164,12 +164,16 @@ inline std::uint32_t Lookup(const std::uint32_t* table, unsigned tableBits, std:
     return e;
 }
 
-// One Huffman block's symbols up to its end-of-block code; false on corrupt data.
-bool PngExtractHuffSym(Inflater& z, BitReader& br) {
+// One Huffman block's symbols up to its end-of-block code; false on corrupt data. The
+// bit reader is worked on as a local copy: the output bytes written through a byte
+// pointer could otherwise alias it and keep it out of registers.
+bool PngExtractHuffSym(Inflater& z, BitReader& reader) {
+    BitReader br = reader;
     const std::uint32_t* lit = z.t->litLen;
     const std::uint32_t* dist = z.t->distance;
     std::uint8_t* const out = z.t->out;
     std::size_t op = z.op;
+    bool ok = false;
     for (;;) {
         if (op >= kFlushAt) {
             z.op = op;
@@ -177,32 +181,41 @@ bool PngExtractHuffSym(Inflater& z, BitReader& br) {
             op = z.op;
         }
         if (!br.Refill())
-            return false;
+            break;
         std::uint32_t e = Lookup(lit, kLitLenTableBits, br.Bits());
         br.Drop(HuffCodeBits(e));
-        const std::uint32_t kind = HuffKind(e);
+        std::uint32_t kind = HuffKind(e);
         if (kind == kHuffLiteral) {
+            out[op++] = static_cast<std::uint8_t>(HuffValue(e));
+            // A second literal without a refill: 41 bits are still held.
+            e = Lookup(lit, kLitLenTableBits, br.Bits());
+            if (HuffKind(e) != kHuffLiteral)
+                continue;
+            br.Drop(HuffCodeBits(e));
             out[op++] = static_cast<std::uint8_t>(HuffValue(e));
             continue;
         }
         if (kind != kHuffLength) {
-            z.op = op;
-            return kind == kHuffEnd;
+            ok = kind == kHuffEnd;
+            break;
         }
         // At most 5 + 15 + 13 more bits: the 56 held after the refill are enough.
         const std::size_t len = HuffValue(e) + br.Take(HuffExtraBits(e));
         e = Lookup(dist, kDistanceTableBits, br.Bits());
         br.Drop(HuffCodeBits(e));
         if (HuffKind(e) != kHuffLength)
-            return false;
+            break;
         const std::size_t d = HuffValue(e) + br.Take(HuffExtraBits(e));
         // Before the first slide op counts every byte produced; after it op is kWindow or
         // more, which no distance passes.
         if (d > op)
-            return false;
+            break;
         CopyMatch(out + op, d, len);
         op += len;
     }
+    z.op = op;
+    reader = br;
+    return ok;
 }
 
 bool PngFixedHuffTables(Inflater& z) {
