@@ -1,6 +1,6 @@
 /* The image codec library's public interface.
  *
- * Loads BMP images (JPEG, GIF, TIFF and PNG are recognised but answer 2, not supported)
+ * Loads BMP and PNG images (JPEG, GIF and TIFF are recognised but answer 2, not supported)
  * from a file, a caller's buffer or a module resource into two movable global-memory
  * blocks: a packed DIB (BITMAPINFOHEADER, 256 RGBQUADs, then the rows bottom-up at byte
  * 1064) and a LOGPALETTE. Both are handles of the win32 layer

@@ -74,8 +74,7 @@ std::vector<std::uint8_t> TopDownRows32(const Loaded& l, int width, int height) 
 std::string FirstDifference(const std::vector<std::uint8_t>& expected,
                             const std::vector<std::uint8_t>& actual) {
     if (expected.size() != actual.size())
-        return "sizes " + std::to_string(expected.size()) + " and " +
-               std::to_string(actual.size());
+        return "sizes " + std::to_string(expected.size()) + " and " + std::to_string(actual.size());
     for (std::size_t i = 0; i < expected.size(); ++i) {
         if (expected[i] != actual[i])
             return "byte " + std::to_string(i) + ": expected " + std::to_string(expected[i]) +
@@ -168,10 +167,10 @@ TEST_F(PngLoadTest, FlagsReportWhatTheLoadKept) {
 TEST_F(PngLoadTest, AlphaIsPremultipliedAndTruncated) {
     // One RGBA pixel (255, 0, 0, 128) and one (200, 100, 50, 255), written by PIL.
     const std::string path = file("two_pixels.png");
-    ASSERT_TRUE(fixture::Convert({"-size", "2x1", "xc:rgba(255,0,0,0.50196)", "-fill",
-                                  "rgba(200,100,50,1)", "-draw", "point 1,0", "-define",
-                                  "png:color-type=6", "-define", "png:bit-depth=8"},
-                                 {path}));
+    ASSERT_TRUE(fixture::Convert(
+        {"-size", "2x1", "xc:rgba(255,0,0,0.50196)", "-fill", "rgba(200,100,50,1)", "-draw",
+         "point 1,0", "-define", "png:color-type=6", "-define", "png:bit-depth=8"},
+        {path}));
     const Loaded l = fixture::LoadFile(path, kKeepAlpha);
     ASSERT_EQ(l.code, IMAGELIB_FINISHED);
     ASSERT_EQ(l.bits(), 32);
@@ -206,9 +205,8 @@ TEST_F(PngLoadTest, InterleavedStepwiseLoadsKeepTheirOwnDecoders) {
     std::uint32_t flagsA = 0, flagsB = kImageAndMask;
     ASSERT_EQ(SerialImageFileFirst(fixture::Wide(first).c_str(), nullptr, 0, &a.a, &a.b, &flagsA),
               IMAGELIB_CALL_AGAIN);
-    ASSERT_EQ(
-        SerialImageFileFirst(fixture::Wide(second).c_str(), nullptr, 0, &b.a, &b.b, &flagsB),
-        IMAGELIB_CALL_AGAIN);
+    ASSERT_EQ(SerialImageFileFirst(fixture::Wide(second).c_str(), nullptr, 0, &b.a, &b.b, &flagsB),
+              IMAGELIB_CALL_AGAIN);
     int ra = IMAGELIB_CALL_AGAIN, rb = IMAGELIB_CALL_AGAIN;
     for (int i = 0; i < 100 && (ra == IMAGELIB_CALL_AGAIN || rb == IMAGELIB_CALL_AGAIN); ++i) {
         if (ra == IMAGELIB_CALL_AGAIN)
