@@ -3,12 +3,13 @@
 #include <cstdint>
 
 #include "colour/caller_palette.h"
-#include "imagelib.h"
 #include "core/load_flags.h"
 #include "core/mem_stream.h"
 #include "core/result_codes.h"
-#include "engine/serial_engine.h"
 #include "core/tracked_memory.h"
+#include "engine/serial_engine.h"
+#include "formats/png/png_driver.h"
+#include "imagelib.h"
 #include "win32/resources.h"
 
 namespace imagelib {
@@ -156,8 +157,9 @@ void SetImagePalette(int32_t count, const uint32_t* colours) {
     g_callerPalette = CallerPalette{count, colours};
 }
 
-int32_t ImageWritePngFile(const void*, const void*, const void*, const void*, const void*) {
-    return kNotSupported;
+int32_t ImageWritePngFile(const void* unused1, const void* unused2, const void* unused3,
+                          const void* unused4, const void* unused5) {
+    return PngWriteFile(unused1, unused2, unused3, unused4, unused5);
 }
 
 }  // extern "C"

@@ -11,6 +11,7 @@ packages=(
   libgtk-3-dev libwebkit2gtk-4.1-dev
   xvfb xauth dbus-daemon python3-xlib shared-mime-info
   imagemagick python3-pil
+  zlib1g-dev libpng-dev
 )
 
 missing=()

@@ -1,7 +1,7 @@
 /* The image codec library's public interface.
  *
- * Loads BMP, JPEG and TIFF images (GIF and PNG are recognised but answer 2, not
- * supported) from a file, a caller's buffer or a module resource into two movable global-memory
+ * Loads BMP, JPEG, TIFF and PNG images (GIF is recognised but answers 2, not supported)
+ * from a file, a caller's buffer or a module resource into two movable global-memory
  * blocks: a packed DIB (BITMAPINFOHEADER, 256 RGBQUADs, then the rows bottom-up at byte
  * 1064) and a LOGPALETTE. Both are handles of the win32 layer
  * (win32/global_memory.h); the caller owns them and frees them with ImageLoadCleanup or
@@ -67,6 +67,13 @@ enum {
     IMAGELIB_TIFF_BAD_PLANAR = 826,            /* planar configuration not 1 or 2 */
     IMAGELIB_TIFF_BAD_INK_SET = 827,           /* separated image with ink set not 1 */
     IMAGELIB_TIFF_BAD_ORIENTATION = 828,       /* orientation not 1 or 4 */
+    IMAGELIB_PNG_BAD_HEADER = 1900,   /* IHDR missing, short, or with values PNG does not allow */
+    IMAGELIB_PNG_IDAT_MEMORY = 1901,  /* the compressed data cannot be collected */
+    IMAGELIB_PNG_SHORT_PLTE = 1902,   /* PLTE data cut short */
+    IMAGELIB_PNG_SHORT_BKGD = 1903,   /* bKGD data cut short */
+    IMAGELIB_PNG_SHORT_TRNS = 1904,   /* tRNS data cut short */
+    IMAGELIB_PNG_BAD_DATA = 1905,     /* the compressed image data cannot be inflated */
+    IMAGELIB_PNG_NO_DATA = 1906,      /* no compressed image data */
 };
 
 /* The most pixels (width x height) one image may have; a larger one fails with 1. It keeps

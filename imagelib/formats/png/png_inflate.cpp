@@ -1,0 +1,387 @@
+// The inflater. Symbols are decoded through lookup tables (png_huffman.h) from a 64-bit
+// bit buffer; the output is produced into one buffer that keeps the last 32 KiB (the
+// DEFLATE window) in front of the bytes not yet handed on, so that a match is copied with
+// wide moves and never reaches outside the bytes produced.
+#include "formats/png/png_inflate.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "core/tracked_memory.h"
+#include "formats/png/png_huffman.h"
+
+namespace imagelib {
+namespace {
+
+constexpr std::size_t kWindow = 32768;  // the farthest a DEFLATE distance reaches
+constexpr std::size_t kChunk = 1u << 17;
+constexpr std::size_t kMaxMatch = 258;
+constexpr std::size_t kCopySlack = 16;  // a wide copy may write this far past its match
+constexpr std::size_t kFlushAt = kWindow + kChunk;
+constexpr std::size_t kOutSize = kFlushAt + kMaxMatch + kCopySlack;
+
+constexpr std::uint32_t kMethodDeflate = 8;
+constexpr std::uint32_t kMaxWindowBits = 7;  // CINFO: a window of 2^(7 + 8) bytes
+
+constexpr char kBadHeader[] = "PNG ERROR: PngProcessData(), MSG_BAD_PNG_DATA(0).\n";
+constexpr char kBadBlockType[] =
+    "PNG ERROR: PngProcessData(), MSG_BAD_PNG_DATA(1), bad compression code encountered.\n";
+constexpr char kBadSymbol[] = "PNG ERROR: PngExtractHuffSym(), MSG_BAD_PNG_DATA\n";
+
+// Code-length symbols are sent in this order (RFC 1951, 3.2.7).
+constexpr std::uint8_t kCodeLengthOrder[kCodeLengthSymbols] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
+                                                               11, 4,  12, 3, 13, 2, 14, 1, 15};
+constexpr unsigned kMaxLitLenCodes = 286;
+constexpr unsigned kMaxDistanceCodes = 30;
+
+struct InflateTables {
+    std::uint32_t litLen[kLitLenTableSize];
+    std::uint32_t distance[kDistanceTableSize];
+    std::uint32_t codeLength[kCodeLengthTableSize];
+    std::uint8_t out[kOutSize];
+};
+
+// Bits of the input, least significant first. After Refill at least 56 bits are held.
+// Past the end of the data the buffer fills with zeros; Overrun() tells when any of them
+// was taken, and Refill fails well before that could go on for long.
+class BitReader {
+  public:
+    BitReader(const std::uint8_t* data, std::uint64_t size, std::uint64_t start)
+        : data_(data), size_(size), pos_(start) {}
+
+    bool Refill() {
+        if (pos_ + 8 <= size_) {
+            // The bytes beyond the counted bits are loaded too; they are the next bytes of
+            // the data at their own places, so loading them again later changes nothing.
+            std::uint64_t word;
+            std::memcpy(&word, data_ + pos_, 8);
+            buf_ |= word << count_;
+            pos_ += (63 - count_) >> 3;
+            count_ |= 56;
+            return true;
+        }
+        while (count_ <= 56) {
+            const std::uint64_t byte = pos_ < size_ ? data_[pos_] : 0;
+            buf_ |= byte << count_;
+            ++pos_;
+            count_ += 8;
+        }
+        return pos_ <= size_ + 8;
+    }
+    std::uint64_t Bits() const { return buf_; }
+    void Drop(unsigned n) {
+        buf_ >>= n;
+        count_ -= n;
+    }
+    unsigned Take(unsigned n) {
+        const unsigned v = static_cast<unsigned>(buf_ & ((std::uint64_t{1} << n) - 1));
+        Drop(n);
+        return v;
+    }
+    // Bits taken so far, counted from the start of the data.
+    std::uint64_t Consumed() const { return pos_ * 8 - count_; }
+    bool Overrun() const { return Consumed() > size_ * 8; }
+    // Gives back the whole bytes held and skips to the next byte boundary: the next read
+    // of the data is then at Position().
+    void ToByteBoundary() {
+        Drop(count_ & 7);
+        pos_ -= count_ / 8;
+        count_ = 0;
+        buf_ = 0;
+    }
+    std::uint64_t Position() const { return pos_; }
+    void Advance(std::uint64_t n) { pos_ += n; }
+
+  private:
+    const std::uint8_t* data_;
+    std::uint64_t size_;
+    std::uint64_t pos_;  // next byte to load (may pass size_: zeros)
+    std::uint64_t buf_ = 0;
+    unsigned count_ = 0;  // bits held in buf_
+};
+
+struct Inflater {
+    InflateTables* t;
+    const PngInflateSink* sink;
+    std::size_t op;       // next output byte in t->out
+    std::size_t flushed;  // bytes of t->out already handed on
+    bool fixedTables;     // the tables hold the fixed codes
+};
+
+// Hands the new bytes on, then keeps only the window in front of the buffer.
+void Flush(Inflater& z) {
+    if (z.op > z.flushed)
+        z.sink->put(z.sink->target, z.t->out + z.flushed, z.op - z.flushed);
+    if (z.op > kWindow) {
+        std::memmove(z.t->out, z.t->out + z.op - kWindow, kWindow);
+        z.op = kWindow;
+    }
+    z.flushed = z.op;
+}
+
+// Copies a match of len bytes from dist bytes back. dist is at least 1 and never more
+// than the bytes in front of dst; up to kCopySlack bytes past the match may be written.
+inline void CopyMatch(std::uint8_t* dst, std::size_t dist, std::size_t len) {
+    const std::uint8_t* src = dst - dist;
+    std::uint8_t* const end = dst + len;
+    if (dist >= 16) {
+        do {
+            std::memcpy(dst, src, 16);
+            dst += 16;
+            src += 16;
+        } while (dst < end);
+        return;
+    }
+    if (dist >= 8) {
+        do {
+            std::memcpy(dst, src, 8);
+            dst += 8;
+            src += 8;
+        } while (dst < end);
+        return;
+    }
+    if (dist == 1) {
+        std::memset(dst, *src, len);
+        return;
+    }
+    // A short period: after the first 8 bytes the pattern repeats at a multiple of dist
+    // that is at least 8, so the rest moves 8 bytes at a time.
+    for (int i = 0; i < 8 && dst < end; ++i)
+        *dst++ = *src++;
+    const std::size_t period = (8 + dist - 1) / dist * dist;
+    src = dst - period;
+    while (dst < end) {
+        std::memcpy(dst, src, 8);
+        dst += 8;
+        src += 8;
+    }
+}
+
+inline std::uint32_t Lookup(const std::uint32_t* table, unsigned tableBits, std::uint64_t bits) {
+    std::uint32_t e = table[bits & ((1u << tableBits) - 1)];
+    if (HuffKind(e) == kHuffSubtable)
+        e = table[HuffValue(e) + ((bits >> tableBits) & ((1u << HuffExtraBits(e)) - 1))];
+    return e;
+}
+
+// One Huffman block's symbols up to its end-of-block code; false on corrupt data. The
+// bit reader is worked on as a local copy: the output bytes written through a byte
+// pointer could otherwise alias it and keep it out of registers.
+bool PngExtractHuffSym(Inflater& z, BitReader& reader) {
+    BitReader br = reader;
+    const std::uint32_t* lit = z.t->litLen;
+    const std::uint32_t* dist = z.t->distance;
+    std::uint8_t* const out = z.t->out;
+    std::size_t op = z.op;
+    bool ok = false;
+    for (;;) {
+        if (op >= kFlushAt) {
+            z.op = op;
+            Flush(z);
+            op = z.op;
+        }
+        if (!br.Refill())
+            break;
+        std::uint32_t e = Lookup(lit, kLitLenTableBits, br.Bits());
+        br.Drop(HuffCodeBits(e));
+        std::uint32_t kind = HuffKind(e);
+        if (kind == kHuffLiteral) {
+            out[op++] = static_cast<std::uint8_t>(HuffValue(e));
+            // A second literal without a refill: 41 bits are still held.
+            e = Lookup(lit, kLitLenTableBits, br.Bits());
+            if (HuffKind(e) != kHuffLiteral)
+                continue;
+            br.Drop(HuffCodeBits(e));
+            out[op++] = static_cast<std::uint8_t>(HuffValue(e));
+            continue;
+        }
+        if (kind != kHuffLength) {
+            ok = kind == kHuffEnd;
+            break;
+        }
+        // At most 5 + 15 + 13 more bits: the 56 held after the refill are enough.
+        const std::size_t len = HuffValue(e) + br.Take(HuffExtraBits(e));
+        e = Lookup(dist, kDistanceTableBits, br.Bits());
+        br.Drop(HuffCodeBits(e));
+        if (HuffKind(e) != kHuffLength)
+            break;
+        const std::size_t d = HuffValue(e) + br.Take(HuffExtraBits(e));
+        // Before the first slide op counts every byte produced; after it op is kWindow or
+        // more, which no distance passes.
+        if (d > op)
+            break;
+        CopyMatch(out + op, d, len);
+        op += len;
+    }
+    z.op = op;
+    reader = br;
+    return ok;
+}
+
+bool PngFixedHuffTables(Inflater& z) {
+    if (z.fixedTables)
+        return true;
+    std::uint8_t lengths[kLitLenSymbols];
+    std::memset(lengths, 8, 144);
+    std::memset(lengths + 144, 9, 112);
+    std::memset(lengths + 256, 7, 24);
+    std::memset(lengths + 280, 8, 8);
+    std::uint8_t distances[kDistanceSymbols];
+    std::memset(distances, 5, sizeof distances);
+    z.fixedTables = PngBuildHuffCodes(lengths, kLitLenSymbols, HuffAlphabet::kLitLen, z.t->litLen,
+                                      kLitLenTableBits, kLitLenTableSize) &&
+                    PngBuildHuffCodes(distances, kDistanceSymbols, HuffAlphabet::kDistance,
+                                      z.t->distance, kDistanceTableBits, kDistanceTableSize);
+    return z.fixedTables;
+}
+
+// The code lengths of a dynamic block (RFC 1951, 3.2.7) into lengths; false when they
+// are corrupt: a repeat with nothing before it, or runs past the count.
+bool ReadCodeLengths(Inflater& z, BitReader& br, std::uint8_t* lengths, unsigned total) {
+    unsigned n = 0;
+    while (n < total) {
+        if (!br.Refill())
+            return false;
+        const std::uint32_t e = z.t->codeLength[br.Bits() & (kCodeLengthTableSize - 1)];
+        br.Drop(HuffCodeBits(e));
+        const unsigned symbol = HuffValue(e);
+        if (symbol < 16) {
+            lengths[n++] = static_cast<std::uint8_t>(symbol);
+            continue;
+        }
+        unsigned repeat;
+        std::uint8_t value = 0;
+        if (symbol == 16) {
+            if (n == 0)
+                return false;
+            value = lengths[n - 1];
+            repeat = 3 + br.Take(2);
+        } else if (symbol == 17) {
+            repeat = 3 + br.Take(3);
+        } else {
+            repeat = 11 + br.Take(7);
+        }
+        if (repeat > total - n)
+            return false;
+        std::memset(lengths + n, value, repeat);
+        n += repeat;
+    }
+    return true;
+}
+
+bool PngReadDynamicTables(Inflater& z, BitReader& br) {
+    z.fixedTables = false;
+    if (!br.Refill())
+        return false;
+    const unsigned litCount = 257 + br.Take(5);
+    const unsigned distCount = 1 + br.Take(5);
+    const unsigned codeLengthCount = 4 + br.Take(4);
+    if (litCount > kMaxLitLenCodes || distCount > kMaxDistanceCodes)
+        return false;
+    std::uint8_t codeLengths[kCodeLengthSymbols] = {};
+    for (unsigned i = 0; i < codeLengthCount; ++i) {
+        if (!br.Refill())
+            return false;
+        codeLengths[kCodeLengthOrder[i]] = static_cast<std::uint8_t>(br.Take(3));
+    }
+    if (!PngBuildHuffCodes(codeLengths, kCodeLengthSymbols, HuffAlphabet::kCodeLength,
+                           z.t->codeLength, kCodeLengthTableBits, kCodeLengthTableSize))
+        return false;
+    std::uint8_t lengths[kMaxLitLenCodes + kMaxDistanceCodes];
+    if (!ReadCodeLengths(z, br, lengths, litCount + distCount))
+        return false;
+    if (lengths[256] == 0)  // a block must be able to end
+        return false;
+    return PngBuildHuffCodes(lengths, litCount, HuffAlphabet::kLitLen, z.t->litLen,
+                             kLitLenTableBits, kLitLenTableSize) &&
+           PngBuildHuffCodes(lengths + litCount, distCount, HuffAlphabet::kDistance, z.t->distance,
+                             kDistanceTableBits, kDistanceTableSize);
+}
+
+// A stored block (RFC 1951, 3.2.4): LEN, its complement, then LEN bytes as they are.
+bool CopyStored(Inflater& z, BitReader& br, const std::uint8_t* data, std::uint64_t size) {
+    br.ToByteBoundary();
+    std::uint64_t pos = br.Position();
+    if (pos > size || size - pos < 4)
+        return false;
+    const unsigned len = data[pos] | data[pos + 1] << 8;
+    const unsigned nlen = data[pos + 2] | data[pos + 3] << 8;
+    pos += 4;
+    if (len != (~nlen & 0xFFFFu) || size - pos < len)
+        return false;
+    std::size_t left = len;
+    while (left > 0) {
+        if (z.op >= kFlushAt)
+            Flush(z);
+        const std::size_t n = left < kFlushAt - z.op ? left : kFlushAt - z.op;
+        std::memcpy(z.t->out + z.op, data + pos, n);
+        z.op += n;
+        pos += n;
+        left -= n;
+    }
+    br.Advance(pos - br.Position());
+    return true;
+}
+
+// kShortStored: a stored block whose bytes are not all there, which ends the stream
+// without a message.
+enum class BlockEnd { kMore, kLast, kBadType, kBadData, kShortStored };
+
+BlockEnd InflateBlock(Inflater& z, BitReader& br, const std::uint8_t* data, std::uint64_t size) {
+    if (!br.Refill())
+        return BlockEnd::kBadData;
+    const bool last = br.Take(1) != 0;
+    const unsigned type = br.Take(2);
+    bool ok = false;
+    switch (type) {
+        case 0:
+            if (!CopyStored(z, br, data, size))
+                return BlockEnd::kShortStored;
+            return last ? BlockEnd::kLast : BlockEnd::kMore;
+        case 1:
+            ok = PngFixedHuffTables(z);
+            break;
+        case 2:
+            ok = PngReadDynamicTables(z, br);
+            break;
+        default:
+            return BlockEnd::kBadType;
+    }
+    if (!ok || !PngExtractHuffSym(z, br))
+        return BlockEnd::kBadData;
+    return last ? BlockEnd::kLast : BlockEnd::kMore;
+}
+
+}  // namespace
+
+PngInflateResult PngInflate(const std::uint8_t* data, std::uint64_t size,
+                            const PngInflateSink& sink, std::uint64_t* consumed) {
+    const std::uint32_t cmf = size > 0 ? data[0] : 0xFF;
+    if ((cmf & 15) != kMethodDeflate || (cmf >> 4) > kMaxWindowBits) {
+        std::fputs(kBadHeader, stdout);
+        return PngInflateResult::kBadData;
+    }
+    auto* tables = static_cast<InflateTables*>(ImageAlloc(sizeof(InflateTables)));
+    if (tables == nullptr)
+        return PngInflateResult::kNoMemory;
+    Inflater z{tables, &sink, 0, 0, false};
+    BitReader br(data, size, 2);  // the flags byte (FLG) is not looked at
+    BlockEnd end = BlockEnd::kMore;
+    while (end == BlockEnd::kMore)
+        end = InflateBlock(z, br, data, size);
+    if (end == BlockEnd::kLast && br.Overrun())
+        end = BlockEnd::kBadData;
+    if (end == BlockEnd::kLast) {
+        Flush(z);
+        if (consumed != nullptr)
+            *consumed = (br.Consumed() + 7) / 8;
+    }
+    ImageFree(tables);
+    if (end == BlockEnd::kLast)
+        return PngInflateResult::kOk;
+    if (end != BlockEnd::kShortStored)
+        std::fputs(end == BlockEnd::kBadType ? kBadBlockType : kBadSymbol, stdout);
+    return PngInflateResult::kBadData;
+}
+
+}  // namespace imagelib

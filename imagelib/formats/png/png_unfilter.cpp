@@ -1,0 +1,114 @@
+// The five PNG row filters undone. The first pixel (no left neighbour) is handled apart,
+// and for each pixel size the left pixel is carried in registers, so the inner loops
+// carry neither a position test nor a reload of what they just stored.
+#include <cstdlib>
+#include <cstring>
+
+#include "formats/png/png_decoder.h"
+
+namespace imagelib {
+namespace {
+
+constexpr std::uint32_t kFilterSub = 1;
+constexpr std::uint32_t kFilterUp = 2;
+constexpr std::uint32_t kFilterAverage = 3;
+constexpr std::uint32_t kFilterPaeth = 4;
+
+inline int PaethPredictor(int a, int b, int c) {
+    const int pa = std::abs(b - c);
+    const int pb = std::abs(a - c);
+    const int pc = std::abs(a + b - 2 * c);
+    const int ab = pa <= pb ? a : b;
+    const int pab = pa <= pb ? pa : pb;
+    return pab <= pc ? ab : c;
+}
+
+// Sub, Average and Paeth for pixels of U bytes; n is a whole number of pixels or the
+// bytes a cut-short scanline has (the last pixel may then be partial).
+template <std::size_t U>
+void UnfilterLeft(std::uint32_t type, const std::uint8_t* in, const std::uint8_t* prior,
+                  std::uint8_t* out, std::size_t n) {
+    int a[U], c[U];
+    const std::size_t first = U < n ? U : n;
+    for (std::size_t k = 0; k < U; ++k)
+        a[k] = c[k] = 0;
+    for (std::size_t k = 0; k < first; ++k) {
+        const int up = prior[k];
+        int v = in[k];
+        if (type == kFilterAverage)
+            v += up >> 1;
+        else if (type == kFilterPaeth)
+            v += up;
+        a[k] = out[k] = static_cast<std::uint8_t>(v);
+        c[k] = up;
+    }
+    const std::size_t whole = n - (n - first) % U;
+    std::size_t i = first;
+    switch (type) {
+        case kFilterSub:
+            for (; i < whole; i += U) {
+                for (std::size_t k = 0; k < U; ++k)
+                    a[k] = out[i + k] = static_cast<std::uint8_t>(in[i + k] + a[k]);
+            }
+            break;
+        case kFilterAverage:
+            for (; i < whole; i += U) {
+                for (std::size_t k = 0; k < U; ++k)
+                    a[k] = out[i + k] =
+                        static_cast<std::uint8_t>(in[i + k] + ((a[k] + prior[i + k]) >> 1));
+            }
+            break;
+        default:
+            for (; i < whole; i += U) {
+                for (std::size_t k = 0; k < U; ++k) {
+                    const int up = prior[i + k];
+                    a[k] = out[i + k] =
+                        static_cast<std::uint8_t>(in[i + k] + PaethPredictor(a[k], up, c[k]));
+                    c[k] = up;
+                }
+            }
+            break;
+    }
+    // The bytes of a partial last pixel.
+    for (std::size_t k = 0; i < n; ++i, ++k) {
+        const int up = prior[i];
+        int pred = a[k];
+        if (type == kFilterAverage)
+            pred = (a[k] + up) >> 1;
+        else if (type == kFilterPaeth)
+            pred = PaethPredictor(a[k], up, c[k]);
+        out[i] = static_cast<std::uint8_t>(in[i] + pred);
+    }
+}
+
+}  // namespace
+
+void PngUnfilterRow(std::uint32_t type, const std::uint8_t* in, const std::uint8_t* prior,
+                    std::uint8_t* out, std::size_t n, std::size_t unit) {
+    if (type == kFilterUp) {
+        for (std::size_t i = 0; i < n; ++i)
+            out[i] = static_cast<std::uint8_t>(in[i] + prior[i]);
+        return;
+    }
+    if (type != kFilterSub && type != kFilterAverage && type != kFilterPaeth) {
+        // None, and any type above 4, leave the bytes as they are.
+        std::memcpy(out, in, n);
+        return;
+    }
+    switch (unit) {
+        case 1:
+            return UnfilterLeft<1>(type, in, prior, out, n);
+        case 2:
+            return UnfilterLeft<2>(type, in, prior, out, n);
+        case 3:
+            return UnfilterLeft<3>(type, in, prior, out, n);
+        case 4:
+            return UnfilterLeft<4>(type, in, prior, out, n);
+        case 6:
+            return UnfilterLeft<6>(type, in, prior, out, n);
+        default:
+            return UnfilterLeft<8>(type, in, prior, out, n);
+    }
+}
+
+}  // namespace imagelib

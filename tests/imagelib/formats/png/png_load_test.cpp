@@ -1,0 +1,251 @@
+// PNG files made by PIL, ImageMagick and the fixture generator (every colour type and
+// depth, Adam7, zlib streams built block by block, tRNS variants) loaded through the
+// exports, one-shot and stepwise, and compared with the pixels the generator computed from
+// its source samples; damaged files end with their exact codes and leave nothing behind.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "fixture_support.h"
+#include "formats/png/png_codes.h"
+#include "imagelib.h"
+#include "win32/gdi.h"
+
+namespace {
+
+using fixture::Loaded;
+
+constexpr std::uint32_t kImageAndMask = IMAGELIB_IMAGE_AND_MASK;
+constexpr std::uint32_t kKeepAlpha = IMAGELIB_KEEP_ALPHA;
+
+struct ManifestEntry {
+    std::string name;
+    std::uint32_t flags;
+    int bits, width, height;
+    std::string kind;  // "rgb" or "bgra"
+};
+
+class PngLoadTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        dir_ = new fixture::TempDir;
+        ASSERT_TRUE(fixture::Python("make_png.py", {dir_->path()}));
+    }
+    static void TearDownTestSuite() {
+        delete dir_;
+        dir_ = nullptr;
+    }
+    void TearDown() override {
+        EXPECT_EQ(live_.Leaked(), "");
+        Win32SetScreenFormat(32, FALSE);
+    }
+    static std::string file(const std::string& name) { return dir_->file(name); }
+    static std::vector<std::string> Lines(const std::string& name) {
+        std::ifstream in(file(name));
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(in, line);) {
+            if (!line.empty())
+                lines.push_back(line);
+        }
+        return lines;
+    }
+
+    static fixture::TempDir* dir_;
+    fixture::LiveBlocks live_;
+};
+
+fixture::TempDir* PngLoadTest::dir_ = nullptr;
+
+// The 32-bit rows of a PackedDib, top row first.
+std::vector<std::uint8_t> TopDownRows32(const Loaded& l, int width, int height) {
+    std::vector<std::uint8_t> out;
+    const std::size_t stride = std::size_t(width) * 4;
+    for (int y = height - 1; y >= 0; --y) {
+        const std::uint8_t* row = l.rows() + y * stride;
+        out.insert(out.end(), row, row + stride);
+    }
+    return out;
+}
+
+std::string FirstDifference(const std::vector<std::uint8_t>& expected,
+                            const std::vector<std::uint8_t>& actual) {
+    if (expected.size() != actual.size())
+        return "sizes " + std::to_string(expected.size()) + " and " + std::to_string(actual.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        if (expected[i] != actual[i])
+            return "byte " + std::to_string(i) + ": expected " + std::to_string(expected[i]) +
+                   ", got " + std::to_string(actual[i]);
+    }
+    return "";
+}
+
+TEST_F(PngLoadTest, EveryFileLoadsAsComputedFromItsSource) {
+    const std::vector<std::string> lines = Lines("manifest.txt");
+    ASSERT_GT(lines.size(), 140u);
+    for (const std::string& line : lines) {
+        std::istringstream fields(line);
+        ManifestEntry e;
+        fields >> e.name >> std::hex >> e.flags >> std::dec >> e.bits >> e.width >> e.height >>
+            e.kind;
+        SCOPED_TRACE(line);
+        std::ostringstream flagsHex;
+        flagsHex << std::hex << e.flags;
+        const std::vector<std::uint8_t> expected =
+            fixture::ReadFile(file(e.name + "." + flagsHex.str() + "." + e.kind));
+        const Loaded l = fixture::LoadFile(file(e.name + ".png"), e.flags);
+        ASSERT_EQ(l.code, IMAGELIB_FINISHED);
+        EXPECT_EQ(l.bits(), e.bits);
+        const fixture::RgbImage rgb = l.rgb();
+        if (e.kind == "rgb") {
+            fixture::RgbImage want;
+            want.width = e.width;
+            want.height = e.height;
+            want.rgb = expected;
+            EXPECT_EQ(fixture::CompareRgb(want, rgb), "");
+        } else {
+            EXPECT_EQ(FirstDifference(expected, TopDownRows32(l, e.width, e.height)), "");
+        }
+        // Stepwise gives the same result block, byte for byte.
+        const Loaded s = fixture::LoadStepwise(file(e.name + ".png"), e.flags);
+        ASSERT_EQ(s.code, IMAGELIB_FINISHED);
+        EXPECT_TRUE(s.dib == l.dib);
+        EXPECT_EQ(s.flags | IMAGELIB_ONE_SHOT, l.flags);
+    }
+}
+
+TEST_F(PngLoadTest, DamagedFilesEndWithTheirCodeAndLeaveNothing) {
+    const std::vector<std::string> lines = Lines("damaged.txt");
+    ASSERT_GT(lines.size(), 30u);
+    for (const std::string& line : lines) {
+        std::istringstream fields(line);
+        std::string name;
+        int code = 0;
+        fields >> name >> code;
+        SCOPED_TRACE(line);
+        const Loaded l = fixture::LoadFile(file(name + ".png"));
+        EXPECT_EQ(l.code, code);
+        const Loaded s = fixture::LoadStepwise(file(name + ".png"));
+        EXPECT_EQ(s.code, code);
+        EXPECT_TRUE(s.dib == l.dib);
+        EXPECT_EQ(live_.Leaked(), "");
+    }
+}
+
+TEST_F(PngLoadTest, FlagsReportWhatTheLoadKept) {
+    // tRNS and 0x2000: the layout, 0x2000 kept, width doubled, transparent index reported.
+    std::uint32_t flags = kImageAndMask | IMAGELIB_REPORT_TRANSPARENT;
+    fixture::Words w;
+    std::int32_t transparent = -1;
+    ASSERT_EQ(ImageLoadFileTransIndex(fixture::Wide(file("trns_palette.png")).c_str(), nullptr, 0,
+                                      &w.a, &w.b, &flags, &transparent),
+              IMAGELIB_FINISHED);
+    EXPECT_TRUE(flags & kImageAndMask);
+    EXPECT_EQ(transparent, 1);
+    // With 0x20000 too: 32-bit, 0x20000 kept, 0x2000 lost.
+    Loaded l = fixture::LoadFile(file("trns_palette.png"), kImageAndMask | kKeepAlpha);
+    EXPECT_EQ(l.bits(), 32);
+    EXPECT_EQ(l.flags & (kImageAndMask | kKeepAlpha), kKeepAlpha);
+    EXPECT_EQ(l.paletteCount(), 0);
+    // 0x20000 alone on a palette image: 8-bit without its transparency, 0x20000 lost.
+    l = fixture::LoadFile(file("trns_palette.png"), kKeepAlpha);
+    EXPECT_EQ(l.bits(), 8);
+    EXPECT_EQ(l.flags & kKeepAlpha, 0u);
+    // 0x2000 without a tRNS chunk: lost, width not doubled.
+    l = fixture::LoadFile(file("own_c3_d8_i0.png"), kImageAndMask);
+    EXPECT_EQ(l.flags & kImageAndMask, 0u);
+    EXPECT_EQ(l.rgb().width, 13);
+    // An RGBA image without 0x20000 is 24-bit and reports no alpha.
+    l = fixture::LoadFile(file("own_c6_d8_i0.png"), kImageAndMask);
+    EXPECT_EQ(l.bits(), 24);
+    EXPECT_EQ(l.flags & (kImageAndMask | kKeepAlpha), 0u);
+}
+
+TEST_F(PngLoadTest, AlphaIsPremultipliedAndTruncated) {
+    // One RGBA pixel (255, 0, 0, 128) and one (200, 100, 50, 255), written by PIL.
+    const std::string path = file("two_pixels.png");
+    ASSERT_TRUE(fixture::Convert(
+        {"-size", "2x1", "xc:rgba(255,0,0,0.50196)", "-fill", "rgba(200,100,50,1)", "-draw",
+         "point 1,0", "-define", "png:color-type=6", "-define", "png:bit-depth=8"},
+        {path}));
+    const Loaded l = fixture::LoadFile(path, kKeepAlpha);
+    ASSERT_EQ(l.code, IMAGELIB_FINISHED);
+    ASSERT_EQ(l.bits(), 32);
+    const std::vector<std::uint8_t> want = {0, 0, 128, 128, 50, 100, 200, 255};
+    EXPECT_EQ(std::vector<std::uint8_t>(l.rows(), l.rows() + 8), want);
+}
+
+TEST_F(PngLoadTest, DiagnosticsGoToStandardOutput) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"ihdr_depth3", "PNG ERROR: Problems reading PNG header info.\n"},
+        {"zlib_method7", "PNG ERROR: PngProcessData(), MSG_BAD_PNG_DATA(0).\n"},
+        {"zlib_block_type3",
+         "PNG ERROR: PngProcessData(), MSG_BAD_PNG_DATA(1), bad compression code "
+         "encountered.\n"},
+        {"zlib_cut", "PNG ERROR: PngExtractHuffSym(), MSG_BAD_PNG_DATA\n"},
+        {"zlib_distance_too_far", "PNG ERROR: PngExtractHuffSym(), MSG_BAD_PNG_DATA\n"},
+    };
+    for (const auto& [name, text] : cases) {
+        SCOPED_TRACE(name);
+        ::testing::internal::CaptureStdout();
+        fixture::LoadFile(file(std::string(name) + ".png"));
+        EXPECT_EQ(::testing::internal::GetCapturedStdout(), text);
+    }
+}
+
+TEST_F(PngLoadTest, InterleavedStepwiseLoadsKeepTheirOwnDecoders) {
+    const std::string first = file("own_c2_d16_i1.png");
+    const std::string second = file("trns_palette.png");
+    const Loaded oneFirst = fixture::LoadFile(first);
+    const Loaded oneSecond = fixture::LoadFile(second, kImageAndMask);
+    fixture::Words a, b;
+    std::uint32_t flagsA = 0, flagsB = kImageAndMask;
+    ASSERT_EQ(SerialImageFileFirst(fixture::Wide(first).c_str(), nullptr, 0, &a.a, &a.b, &flagsA),
+              IMAGELIB_CALL_AGAIN);
+    ASSERT_EQ(SerialImageFileFirst(fixture::Wide(second).c_str(), nullptr, 0, &b.a, &b.b, &flagsB),
+              IMAGELIB_CALL_AGAIN);
+    int ra = IMAGELIB_CALL_AGAIN, rb = IMAGELIB_CALL_AGAIN;
+    for (int i = 0; i < 100 && (ra == IMAGELIB_CALL_AGAIN || rb == IMAGELIB_CALL_AGAIN); ++i) {
+        if (ra == IMAGELIB_CALL_AGAIN)
+            ra = SerialImageNext(&a.a, &a.b, &flagsA, nullptr);
+        if (rb == IMAGELIB_CALL_AGAIN)
+            rb = SerialImageNext(&b.a, &b.b, &flagsB, nullptr);
+    }
+    ASSERT_EQ(ra, IMAGELIB_FINISHED);
+    ASSERT_EQ(rb, IMAGELIB_FINISHED);
+    EXPECT_TRUE(fixture::CopyBlock(a.a) == oneFirst.dib);
+    EXPECT_TRUE(fixture::CopyBlock(b.a) == oneSecond.dib);
+}
+
+TEST_F(PngLoadTest, AbandonedLoadsFreeTheDecoder) {
+    for (const char* name : {"own_c6_d16_i1", "zs_far", "no_idat"}) {
+        SCOPED_TRACE(name);
+        fixture::Words w;
+        std::uint32_t flags = 0;
+        ASSERT_EQ(SerialImageFileFirst(fixture::Wide(file(std::string(name) + ".png")).c_str(),
+                                       nullptr, 0, &w.a, &w.b, &flags),
+                  IMAGELIB_CALL_AGAIN);
+        EXPECT_EQ(SerialImageCleanup(&w.a, &w.b), 0);
+        EXPECT_EQ(live_.Leaked(), "");
+    }
+}
+
+TEST_F(PngLoadTest, ReducedToThePaletteDisplay) {
+    Win32SetScreenFormat(8, TRUE);
+    const Loaded l = fixture::LoadFile(file("own_c2_d8_i1.png"), IMAGELIB_REDUCE);
+    ASSERT_EQ(l.code, IMAGELIB_FINISHED);
+    EXPECT_EQ(l.bits(), 8);
+    EXPECT_EQ(l.paletteCount(), 256);
+}
+
+TEST_F(PngLoadTest, WritingPngIsNotSupported) {
+    int dummy = 0;
+    EXPECT_EQ(ImageWritePngFile(nullptr, nullptr, nullptr, nullptr, nullptr),
+              IMAGELIB_NOT_SUPPORTED);
+    EXPECT_EQ(ImageWritePngFile(&dummy, &dummy, &dummy, &dummy, &dummy), IMAGELIB_NOT_SUPPORTED);
+}
+
+}  // namespace
