@@ -19,7 +19,8 @@ TEST(ExportsLibrary, TheSharedLibraryExportsExactlyThePublicFunctions) {
         exported.insert(name);
     ASSERT_EQ(pclose(pipe), 0);
     std::istringstream names(
-        "ImageLoadCleanup ImageLoadFile ImageLoadFileTransIndex ImageLoadResource "
+        "ImageCountGIFFrames ImageLoadCleanup ImageLoadFile ImageLoadFileTransIndex "
+        "ImageLoadGIFAnimation ImageLoadResource "
         "ImageLoadResourceTransIndex ImageWritePngFile SerialImageCleanup SerialImageFileFirst "
         "SerialImageNext SerialImagePercentComplete SerialImageResourceFirst SetImagePalette "
         "ValidImageFile");
