@@ -10,6 +10,7 @@ packages=(
   libgtk-3-dev libwebkit2gtk-4.1-dev
   xvfb xauth dbus-daemon python3-xlib shared-mime-info
   imagemagick python3-pil
+  giflib-tools libgif-dev
 )
 
 missing=()
