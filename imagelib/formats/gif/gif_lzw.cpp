@@ -37,17 +37,6 @@ bool NextSubBlock(GifCodeReader& r) {
     return true;
 }
 
-// Fills the accumulator to at least 57 bits, or as far as the data goes.
-void Refill(GifCodeReader& r) {
-    while (r.bitCount <= 56) {
-        if (r.blockLeft == 0 && !NextSubBlock(r))
-            return;
-        r.bits |= static_cast<std::uint64_t>(*r.block++) << r.bitCount;
-        r.bitCount += 8;
-        --r.blockLeft;
-    }
-}
-
 std::uint8_t* RowAt(const GifPixelSink& s) {
     return s.bits + (static_cast<std::int64_t>(s.height) - 1 - s.row) * s.stride;
 }
@@ -138,17 +127,14 @@ void GifStartReader(GifCodeReader& r, ImageMemStream* s, int minCodeSize) {
     r.codeMask = (1u << r.codeWidth) - 1;
 }
 
-std::uint16_t GifReadCode(GifCodeReader& r) {
-    if (r.bitCount < r.codeWidth) {
-        Refill(r);
-        // A code cut off by the data's end is no code.
-        if (r.bitCount < r.codeWidth)
-            return kLzwNoCode;
+void GifRefillCodes(GifCodeReader& r) {
+    while (r.bitCount <= 56) {
+        if (r.blockLeft == 0 && !NextSubBlock(r))
+            return;
+        r.bits |= static_cast<std::uint64_t>(*r.block++) << r.bitCount;
+        r.bitCount += 8;
+        --r.blockLeft;
     }
-    const auto code = static_cast<std::uint16_t>(r.bits & r.codeMask);
-    r.bits >>= r.codeWidth;
-    r.bitCount -= r.codeWidth;
-    return code;
 }
 
 void GifStartSink(GifPixelSink& sink, std::uint8_t* bits, std::int64_t stride, std::int32_t width,

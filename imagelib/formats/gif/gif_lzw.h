@@ -77,8 +77,21 @@ struct GifLzwState {
 // A reader at the stream's cursor (the first sub-block's length byte) for codes of
 // minimum code size + 1 bits.
 void GifStartReader(GifCodeReader& r, ImageMemStream* s, int minCodeSize);
-// The next code, or kLzwNoCode when the data has ended.
-std::uint16_t GifReadCode(GifCodeReader& r);
+// Fills the accumulator to at least 57 bits, or as far as the data goes.
+void GifRefillCodes(GifCodeReader& r);
+// The next code, or kLzwNoCode when the data has ended (a code cut off by the data's end
+// is no code). Inline: it runs once per code.
+inline std::uint16_t GifReadCode(GifCodeReader& r) {
+    if (r.bitCount < r.codeWidth) {
+        GifRefillCodes(r);
+        if (r.bitCount < r.codeWidth)
+            return kLzwNoCode;
+    }
+    const auto code = static_cast<std::uint16_t>(r.bits & r.codeMask);
+    r.bits >>= r.codeWidth;
+    r.bitCount -= r.codeWidth;
+    return code;
+}
 
 // A sink at the top-left pixel of rows of stride bytes.
 void GifStartSink(GifPixelSink& sink, std::uint8_t* bits, std::int64_t stride, std::int32_t width,
