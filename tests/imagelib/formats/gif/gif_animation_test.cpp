@@ -130,6 +130,14 @@ TEST_F(GifAnimationTest, ShortExtensionsStrayBytesAndEmptyImages) {
     ExpectFrame(a.frames[1], "anim_odd.f1", 16);
 }
 
+TEST_F(GifAnimationTest, EveryFrameStartsFromAFreshTable) {
+    const Animation a = giffix::LoadAnimation(File("anim_reset.gif"));
+    ASSERT_EQ(a.code, IMAGELIB_FINISHED);
+    ASSERT_EQ(a.frames.size(), 2u);
+    EXPECT_EQ(giffix::IndicesOf(a.frames[0].dib.data()), (std::vector<std::uint8_t>{1, 1, 1}));
+    ExpectFrame(a.frames[1], "anim_reset.f1", 16);
+}
+
 TEST_F(GifAnimationTest, MaskLayoutDoublesTheFramesAfterATransparentControl) {
     const Animation a = giffix::LoadAnimation(File("anim3.gif"), IMAGELIB_IMAGE_AND_MASK);
     ASSERT_EQ(a.code, IMAGELIB_FINISHED);
