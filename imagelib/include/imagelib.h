@@ -125,7 +125,8 @@ typedef struct GifAnimRecord {
 /* Loads every frame of a GIF into a PackedDib and a DisplayPalette of its own and puts
  * the records into a new global block in *list (the caller frees it and every frame's
  * handles). a and b receive a blank result as large as the largest of the screen and
- * the frames; free it with ImageLoadCleanup as any load's. Other formats load as ImageLoadFile does, *list 0.
+ * the frames; free it with ImageLoadCleanup as any load's. Other formats load as
+ * ImageLoadFile loads them, with *list 0.
  * 69 success; any other result leaves nothing allocated and a, b and *list 0. */
 int32_t ImageLoadGIFAnimation(const wchar_t* path, const void* buffer, uint32_t length,
                               uint32_t* a, uint32_t* b, uint32_t* list, uint32_t* flags);
