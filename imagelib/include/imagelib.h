@@ -1,7 +1,7 @@
 /* The image codec library's public interface.
  *
- * Loads BMP, JPEG, TIFF and PNG images (GIF is recognised but answers 2, not supported)
- * from a file, a caller's buffer or a module resource into two movable global-memory
+ * Loads BMP, GIF, JPEG, TIFF and PNG images from a file, a caller's buffer or a module
+ * resource into two movable global-memory
  * blocks: a packed DIB (BITMAPINFOHEADER, 256 RGBQUADs, then the rows bottom-up at byte
  * 1064) and a LOGPALETTE. Both are handles of the win32 layer
  * (win32/global_memory.h); the caller owns them and frees them with ImageLoadCleanup or
@@ -74,6 +74,8 @@ enum {
     IMAGELIB_PNG_SHORT_TRNS = 1904,   /* tRNS data cut short */
     IMAGELIB_PNG_BAD_DATA = 1905,     /* the compressed image data cannot be inflated */
     IMAGELIB_PNG_NO_DATA = 1906,      /* no compressed image data */
+    IMAGELIB_GIF_NO_IMAGE = 1101,       /* the trailer comes before any image */
+    IMAGELIB_GIF_BAD_CODE_SIZE = 1102,  /* LZW minimum code size outside 2 to 9 */
 };
 
 /* The most pixels (width x height) one image may have; a larger one fails with 1. It keeps
@@ -130,6 +132,43 @@ int32_t ImageLoadResourceTransIndex(uint32_t module, const wchar_t* name, const 
                                     uint32_t* a, uint32_t* b, uint32_t* flags,
                                     int32_t* transparentIndex);
 
+/* One record of a GIF animation list (68 bytes: 17 little-endian 32-bit slots). A loaded
+ * list is one global block of records in file order, ended by a record of kind 0; slots a
+ * kind does not use are 0. The animated GIF writer takes its frames in the same form. */
+typedef struct GifAnimRecord {
+    uint32_t kind;             /* 0x69 logical screen, 0x2C frame, 0xF9 graphic control,
+                                  0xFF loop count, 0 end of the list */
+    uint32_t width;            /* screen or frame width (a frame's doubled with a mask half) */
+    uint32_t height;           /* screen or frame height */
+    uint32_t left;             /* frame position on the logical screen */
+    uint32_t top;
+    uint32_t delay;            /* graphic control: hundredths of a second */
+    uint32_t loopCount;        /* loop count: 0 loops for ever */
+    uint32_t transparent;      /* graphic control: 1 when transparentIndex applies */
+    uint32_t transparentIndex; /* graphic control */
+    uint32_t background;       /* screen: red | green << 8 | blue << 16 */
+    uint32_t disposalHigh;     /* graphic control: packed byte & 0x08 */
+    uint32_t userInput;        /* graphic control: packed byte & 0x02 */
+    uint32_t disposalLow;      /* graphic control: packed byte & 0x04 */
+    uint32_t bitmap;           /* writer input: the frame's HBITMAP; 0 in loaded lists */
+    uint32_t unused;
+    uint32_t dib;              /* loaded frame: PackedDib handle (the caller's to free);
+                                  the writer keeps a global handle of the frame's rows here */
+    uint32_t palette;          /* loaded frame: DisplayPalette handle (the caller's) */
+} GifAnimRecord;
+
+/* Loads every frame of a GIF into a PackedDib and a DisplayPalette of its own and puts
+ * the records into a new global block in *list (the caller frees it and every frame's
+ * handles). a and b receive a blank result as large as the largest of the screen and
+ * the frames; free it with ImageLoadCleanup as any load's. Other formats load as
+ * ImageLoadFile loads them, with *list 0.
+ * 69 success; any other result leaves nothing allocated and a, b and *list 0. */
+int32_t ImageLoadGIFAnimation(const wchar_t* path, const void* buffer, uint32_t length,
+                              uint32_t* a, uint32_t* b, uint32_t* list, uint32_t* flags);
+/* The number of images in a GIF file: 0 and *count, or 3 (cannot open), 5 (not a GIF),
+ * 7 (read error, also a file without its trailer); *count is 0 after a failure. */
+int32_t ImageCountGIFFrames(const wchar_t* path, int32_t* count);
+
 /* The colours a JPEG load quantises to with IMAGELIB_JPEG_USER_PALETTE: count entries of
  * three uint32_t (red, green, blue). The list is not copied; keep it alive while loads use
  * it. A count of 0 or a null list turns it off. */
@@ -164,30 +203,6 @@ uint32_t CreateAnimationMaskImage(uint32_t* image, uint32_t* mask, int32_t keyIn
  * the bottom-left pixel. 0 on failure. */
 uint32_t CreateRotatedImage(uint32_t dc, uint32_t bitmap, int32_t degrees, int32_t fit);
 
-/* One entry of a GIF animation list, 68 bytes: 17 little-endian 32-bit slots. Loaded
- * lists fill the slots their kind has and leave the others 0; the animated GIF writer takes
- * its frames in the same form. */
-typedef struct GifAnimRecord {
-    uint32_t kind;             /* low byte: 0x69 logical screen, 0x2C frame, 0xF9 graphic
-                                  control, 0xFF loop count */
-    uint32_t width;            /* screen or frame width */
-    uint32_t height;           /* screen or frame height */
-    uint32_t left;             /* frame position on the logical screen */
-    uint32_t top;
-    uint32_t delay;            /* hundredths of a second */
-    uint32_t loopCount;
-    uint32_t transparent;      /* transparency flag: packed byte & 0x01 */
-    uint32_t transparentIndex; /* transparent colour index */
-    uint32_t background;       /* screen background: red | green << 8 | blue << 16 */
-    uint32_t disposal8;        /* packed byte & 0x08: the upper disposal bit */
-    uint32_t userInput;        /* packed byte & 0x02: the user-input flag */
-    uint32_t disposal4;        /* packed byte & 0x04: the lower disposal bit */
-    uint32_t bitmap;           /* the frame's HBITMAP (writer input) */
-    uint32_t unused;
-    uint32_t dib;              /* frame's packed DIB handle (loaded lists); the writer's
-                                  global-memory handle of the frame's rows */
-    uint32_t palette;          /* frame's LOGPALETTE handle (loaded lists) */
-} GifAnimRecord;
 
 /* Writes a GIF89a file of frameCount frames that share the size, depth (1, 4 or 8 bits)
  * and colour table of bitmapInfo (a BITMAPINFOHEADER followed by 1 << depth RGBQUADs).

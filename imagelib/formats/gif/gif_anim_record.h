@@ -16,7 +16,7 @@ constexpr std::uint32_t kGifRecordControl = 0xF9;
 constexpr std::uint32_t kGifRecordLoop = 0xFF;
 
 static_assert(sizeof(GifAnimRecord) == 68, "a GIF animation record is 68 bytes");
-static_assert(offsetof(GifAnimRecord, delay) == 20 && offsetof(GifAnimRecord, disposal8) == 40 &&
+static_assert(offsetof(GifAnimRecord, delay) == 20 && offsetof(GifAnimRecord, disposalHigh) == 40 &&
                   offsetof(GifAnimRecord, bitmap) == 52 && offsetof(GifAnimRecord, dib) == 60 &&
                   offsetof(GifAnimRecord, palette) == 64,
               "GIF animation record slots out of place");

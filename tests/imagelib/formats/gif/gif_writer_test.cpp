@@ -72,8 +72,8 @@ std::vector<GifAnimRecord> Records(const Gif& g, int bits,
         r.delay = f.delay;
         r.transparent = f.transparent >= 0 ? 1 : 0;
         r.transparentIndex = f.transparent >= 0 ? f.transparent : 0;
-        r.disposal8 = f.disposal & 2 ? 8 : 0;
-        r.disposal4 = f.disposal & 1 ? 4 : 0;
+        r.disposalHigh = f.disposal & 2 ? 8 : 0;
+        r.disposalLow = f.disposal & 1 ? 4 : 0;
         r.userInput = f.userInput ? 2 : 0;
         r.dib = blocks->back()->handle;
         records.push_back(r);
@@ -278,8 +278,8 @@ TEST(GifWriteAnimFileBytes, EveryFrameHasAGraphicControlWithItsBits) {
     records[0].delay = 0x10005;  // the low 16 bits are written
     records[0].transparent = 0;
     records[0].transparentIndex = 0x1FF;
-    records[1].disposal8 = 8;
-    records[1].disposal4 = 4;
+    records[1].disposalHigh = 8;
+    records[1].disposalLow = 4;
     records[1].userInput = 2;
     records[1].transparent = 1;
     const Bytes info = gifwrite::BitmapInfo(1, 1, 8, g.palette);

@@ -1,0 +1,101 @@
+// The GIF driver's decoding step in single mode: the image the header walk stopped at,
+// decoded from the memory stream into the context's rows a slice of rows per call. In
+// animation mode every call goes to the animation decoder.
+#include <algorithm>
+
+#include "core/load_flags.h"
+#include "core/tracked_memory.h"
+#include "formats/gif/gif_codes.h"
+#include "formats/gif/gif_driver.h"
+#include "formats/gif/gif_keys.h"
+#include "formats/gif/gif_state.h"
+
+namespace imagelib {
+namespace {
+
+// Mask mode or plain indices; reports the transparent index as the flags ask.
+void ChooseLayout(SerialImageContext* ctx, GifState& st) {
+    GifPixelSink& sink = st.sink;
+    const std::int32_t width = ctx->info.width;
+    if (st.transparencyPresent && (ctx->flags & kFlagImageAndMask)) {
+        sink.maskMode = 1;
+        sink.transparentIndex = st.transparentIndex;
+        ctx->transparentIndex = st.transparentIndex;
+        const GifKeyChoice keys =
+            GifChooseKeys(ctx->palette, 1 << st.colourTableBits, st.transparentIndex);
+        sink.imageKey = keys.imageKey;
+        sink.maskKey = keys.maskKey;
+        if (keys.noWhite)
+            ctx->flags |= kFlagCleanMask;
+        sink.width = width / 2;  // the reader doubled the width
+        sink.halfWidth = width / 2;
+        return;
+    }
+    ctx->flags &= ~kFlagImageAndMask;
+    sink.maskMode = 0;
+    if (st.transparencyPresent && (ctx->flags & kFlagReportTransparent))
+        ctx->transparentIndex = st.transparentIndex;
+    else
+        ctx->flags &= ~kFlagReportTransparent;
+}
+
+int StartImage(SerialImageContext* ctx, GifState& st) {
+    if (!GifEnsureTables(st))
+        return kOutOfMemory;
+    StreamReader in(ctx->stream);
+    std::uint8_t size = 0;
+    if (!in.U8(&size))
+        return kReadError;
+    if (size < kLzwMinCodeSize || size > kLzwMaxCodeSize)
+        return kGifBadCodeSize;
+    st.minCodeSize = size;
+    GifStartReader(st.reader, ctx->stream, size);
+    const ImageInfo& info = ctx->info;
+    GifStartSink(st.sink, ctx->bits, static_cast<std::int64_t>(RowStride(info.width, 8)),
+                 info.width, info.height, st.interlaced != 0);
+    ChooseLayout(ctx, st);
+    GifStartLzw(st.lzw, *st.tables, size);
+    return kOk;
+}
+
+}  // namespace
+
+bool GifEnsureTables(GifState& st) {
+    if (st.tables == nullptr)
+        st.tables = static_cast<GifLzwTables*>(ImageAlloc(sizeof(GifLzwTables)));
+    return st.tables != nullptr;
+}
+
+void GifFreeTables(GifState& st) {
+    ImageFree(st.tables);
+    st.tables = nullptr;
+}
+
+int GifDecodeStep(SerialImageContext* ctx, int abort) {
+    GifState& st = DriverState<GifState>(&ctx->info);
+    if ((ctx->flags & kFlagAnimation) && st.blockList != nullptr)
+        return GifDecodeAnimation(ctx, abort);
+    if (abort) {
+        GifFreeTables(st);
+        return kStepDone;
+    }
+    if (st.firstCall) {
+        st.firstCall = 0;
+        const int r = StartImage(ctx, st);
+        if (r != kOk)
+            return r;
+    }
+    GifPixelSink& sink = st.sink;
+    const std::int64_t untilRows =
+        static_cast<std::int64_t>(sink.rowsDone) + std::max(ctx->rowsPerStep, 1);
+    const bool done = GifDecodeLzw(st.lzw, *st.tables, st.reader, sink, untilRows);
+    // Percent follows the rows written, in whatever order they come; the reducer
+    // reports the second half when it runs.
+    const std::int64_t scale = (ctx->flags & kFlagReduce) ? 50 : 100;
+    const std::int64_t rows = done ? sink.height : std::min(sink.rowsDone, sink.height);
+    ctx->info.percent =
+        static_cast<std::int32_t>(sink.height > 0 ? rows * scale / sink.height : scale);
+    return done ? kStepDone : kStepAgain;
+}
+
+}  // namespace imagelib

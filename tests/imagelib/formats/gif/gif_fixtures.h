@@ -1,0 +1,48 @@
+// GIF test fixtures: the generator's files made once per test program, their expected
+// indices, and the animation records and frames of a load read back.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "fixture_support.h"
+
+namespace giffix {
+
+// The folder of make_gif.py's files, made on first use and kept for the test program.
+const fixture::TempDir& Dir();
+std::string File(const std::string& name);  // Dir() + "/" + name
+
+// What NAME.idx says a decoder must give.
+struct Expected {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> palette;  // red, green, blue per entry
+    std::vector<std::uint8_t> indices;  // top row first
+};
+bool ReadExpected(const std::string& name, Expected* out);
+
+// The 8-bit rows of a PackedDib, top row first, without padding.
+std::vector<std::uint8_t> IndicesOf(const std::uint8_t* dib);
+// The colour-table entry i of a PackedDib as red, green, blue.
+std::vector<std::uint8_t> ColourAt(const std::uint8_t* dib, int i);
+
+// An animation load through ImageLoadGIFAnimation with everything it hands over copied
+// out and freed.
+struct Frame {
+    std::vector<std::uint8_t> dib;
+    std::vector<std::uint8_t> palette;
+};
+struct Animation {
+    int code = 0;
+    std::uint32_t flags = 0;
+    std::uint32_t listBytes = 0;         // size of the record block
+    std::vector<GifAnimRecord> records;  // up to and without the closing empty one
+    std::vector<Frame> frames;           // of the 0x2C records, in order
+    std::vector<std::uint8_t> result;    // the PackedDib in a
+};
+Animation LoadAnimation(const std::string& path, std::uint32_t flags = 0);
+Animation LoadAnimationBytes(const std::vector<std::uint8_t>& bytes, std::uint32_t flags = 0);
+
+}  // namespace giffix
