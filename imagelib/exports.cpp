@@ -3,12 +3,13 @@
 #include <cstdint>
 
 #include "colour/caller_palette.h"
-#include "imagelib.h"
+#include "core/checked_size.h"
 #include "core/load_flags.h"
 #include "core/mem_stream.h"
 #include "core/result_codes.h"
-#include "engine/serial_engine.h"
 #include "core/tracked_memory.h"
+#include "engine/serial_engine.h"
+#include "imagelib.h"
 #include "win32/resources.h"
 
 namespace imagelib {
@@ -55,7 +56,7 @@ int OpenResourceStream(HMODULE module, const wchar_t* name, const wchar_t* type,
         return kOutOfMemory;
     const void* bytes = LockResource(loaded);
     const DWORD size = SizeofResource(module, found);
-    if (bytes == nullptr || size == 0 || size > 0x7FFFFFFF) {
+    if (bytes == nullptr || size == 0 || !FitsBlock(size)) {
         FreeResource(loaded);
         return kOutOfMemory;
     }

@@ -1,12 +1,11 @@
 #include "colour/colour_reduce.h"
 
 #include <cstring>
-#include <limits>
 
 #include "colour/dither_tables.h"
-#include "core/load_flags.h"
 #include "colour/palettes.h"
 #include "colour/random_source.h"
+#include "core/load_flags.h"
 #include "core/result_codes.h"
 #include "core/tracked_memory.h"
 
@@ -129,11 +128,6 @@ void FreeReducerRows(SerialImageContext* ctx) {
     ctx->info.reducerErrorRows = nullptr;
 }
 
-// A block size for ImageAlloc, or 0 when it does not fit its 32-bit argument.
-std::uint32_t BlockSize(std::uint64_t n) {
-    return n <= std::numeric_limits<std::uint32_t>::max() ? static_cast<std::uint32_t>(n) : 0;
-}
-
 // Allocates the row copy and the error row of a new reduction. On failure nothing stays
 // allocated, so the context is idle again and no later call can meet half a reducer.
 int StartReduction(SerialImageContext* ctx, int bits) {
@@ -141,18 +135,17 @@ int StartReduction(SerialImageContext* ctx, int bits) {
     if (width < 0 || ctx->info.height < 0 || ctx->work == nullptr || ctx->bits == nullptr) {
         return kOutOfMemory;  // the code for a bad argument
     }
-    // 24-bit DIB stride: ((width + 1) x 3) with the two low bits cleared.
-    const std::uint64_t inStride = static_cast<std::uint64_t>((width + 1) * 3) & ~std::uint64_t{3};
+    const std::uint64_t inStride = WorkStride24(width);
     const std::uint64_t outStride = RowStride(width, bits);
-    const std::uint64_t errorBytes =
-        static_cast<std::uint64_t>(width + 1) * 3 * sizeof(std::int16_t);
-    constexpr auto kStrideLimit =
-        static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max());
-    const std::uint32_t copyBytes = BlockSize(inStride + 3);
-    const std::uint32_t errorRowBytes = BlockSize(errorBytes);
-    if (inStride > kStrideLimit || copyBytes == 0 || errorRowBytes == 0) {
+    // The row copy has room for one more pixel; the error row one column more than the row.
+    std::uint64_t errorBytes = 0;
+    if (!FitsBlock(inStride + 3) ||
+        !CheckedMul(static_cast<std::uint64_t>(width) + 1, 3 * sizeof(std::int16_t), &errorBytes) ||
+        !FitsBlock(errorBytes)) {
         return kOutOfMemory;
     }
+    const auto copyBytes = static_cast<std::uint32_t>(inStride + 3);
+    const auto errorRowBytes = static_cast<std::uint32_t>(errorBytes);
     ctx->info.reducerRowCopy = static_cast<std::uint8_t*>(ImageAlloc(copyBytes));
     ctx->info.reducerErrorRows = static_cast<std::int16_t*>(ImageAlloc(errorRowBytes));
     if (ctx->info.reducerRowCopy == nullptr || ctx->info.reducerErrorRows == nullptr) {

@@ -7,14 +7,12 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "core/checked_size.h"
 #include "core/tracked_memory.h"
 #include "win32/wide_files.h"
 
 namespace imagelib {
 namespace {
-
-// Sources are addressed with a signed 32-bit size.
-constexpr std::int64_t kMaxStreamSize = 0x7FFFFFFF;
 
 std::intptr_t Address(const std::uint8_t* p) {
     return reinterpret_cast<std::intptr_t>(p);
@@ -35,13 +33,14 @@ std::int64_t FileSize(std::FILE* f) {
     if (std::fseek(f, 0, SEEK_END) != 0)
         return -1;
     const long end = std::ftell(f);
-    if (end < 0 || end > kMaxStreamSize || std::fseek(f, 0, SEEK_SET) != 0)
+    if (end < 0 || end > static_cast<std::int64_t>(kMaxBlockBytes) ||
+        std::fseek(f, 0, SEEK_SET) != 0)
         return -1;
     return end;
 }
 
 ImageMemStream* NewStream(std::int64_t size) {
-    if (size <= 0 || size > kMaxStreamSize)
+    if (size <= 0 || size > static_cast<std::int64_t>(kMaxBlockBytes))
         return nullptr;
     auto* s = static_cast<ImageMemStream*>(ImageAlloc(sizeof(ImageMemStream)));
     if (s == nullptr)
@@ -136,42 +135,6 @@ std::int32_t ImageMemStreamFree(ImageMemStream* s) {
     ImageFree(s->base);
     ImageFree(s);
     return 0;
-}
-
-ImageByteReader* ImageByteReaderOpen(ImageMemStream* s) {
-    auto* r = static_cast<ImageByteReader*>(ImageAlloc(sizeof(ImageByteReader)));
-    if (r == nullptr)
-        return nullptr;
-    r->position = 0;
-    r->fill = 0;
-    r->stream = s;
-    return r;
-}
-
-std::uint8_t ImageByteReaderNext(ImageByteReader* r) {
-    if (r->position >= r->fill) {
-        r->fill = ImageMemStreamRead(r->buffer, 1, kByteReaderBufferSize, r->stream);
-        r->position = 0;
-    }
-    // At the end of the data the refill reads nothing and the first byte of the last
-    // piece comes back; users bound their reading by their own counts.
-    const std::uint8_t b = r->buffer[r->position];
-    if (r->position < r->fill)
-        ++r->position;
-    return b;
-}
-
-std::uint32_t ImageReadU32LE(ImageMemStream* s) {
-    std::uint8_t b[4] = {0, 0, 0, 0};
-    ImageMemStreamRead(b, 1, 4, s);
-    return static_cast<std::uint32_t>(b[0]) | static_cast<std::uint32_t>(b[1]) << 8 |
-           static_cast<std::uint32_t>(b[2]) << 16 | static_cast<std::uint32_t>(b[3]) << 24;
-}
-
-std::uint16_t ImageReadU16LE(ImageMemStream* s) {
-    std::uint8_t b[2] = {0, 0};
-    ImageMemStreamRead(b, 1, 2, s);
-    return static_cast<std::uint16_t>(b[0] | b[1] << 8);
 }
 
 }  // namespace imagelib

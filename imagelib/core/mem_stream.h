@@ -1,5 +1,5 @@
-// An in-memory copy of a whole image source, read like a file stream, and a buffered
-// byte reader over it.
+// An in-memory copy of a whole image source, read like a file stream. Drivers read it
+// through a StreamReader (core/stream_reader.h).
 #pragma once
 
 #include <cstdint>
@@ -10,15 +10,6 @@ struct ImageMemStream {
     std::uint8_t* base;    // first byte of the data (a tracked block owned by the stream)
     std::uint8_t* cursor;  // next byte to read; may lie outside the data after a seek
     std::int32_t size;     // bytes of data
-};
-
-constexpr std::int32_t kByteReaderBufferSize = 16384;
-
-struct ImageByteReader {
-    std::uint8_t buffer[kByteReaderBufferSize];
-    std::int32_t position;
-    std::int32_t fill;
-    ImageMemStream* stream;  // not owned
 };
 
 // A copy of buf when buf is not null and len is not 0, else the file at path. Null when
@@ -33,12 +24,6 @@ constexpr int kSeekCur = 1;
 std::int32_t ImageMemStreamSeek(ImageMemStream* s, std::int32_t offset, std::int16_t origin);
 std::int32_t ImageMemStreamTell(const ImageMemStream* s);
 std::int32_t ImageMemStreamFree(ImageMemStream* s);
-
-ImageByteReader* ImageByteReaderOpen(ImageMemStream* s);  // free it with ImageFree
-std::uint8_t ImageByteReaderNext(ImageByteReader* r);
-
-std::uint32_t ImageReadU32LE(ImageMemStream* s);
-std::uint16_t ImageReadU16LE(ImageMemStream* s);
 
 const wchar_t* ImageFileExtension(const wchar_t* path);
 bool ImageNameMatch(const wchar_t* a, const wchar_t* b, std::uint32_t n);

@@ -7,10 +7,10 @@
 #include <tuple>
 #include <vector>
 
-#include "fixture_support.h"
-#include "imagelib.h"
 #include "core/load_flags.h"
 #include "core/tracked_memory.h"
+#include "fixture_support.h"
+#include "imagelib.h"
 #include "win32/gdi.h"
 #include "win32/global_memory.h"
 #include "win32/resources.h"
@@ -211,13 +211,22 @@ TEST_F(SerialEngine, TheFlagsComeBackAsTheLoadChangedThem) {
     EXPECT_NE(fixture::LoadBytes(Rgb24(3, 3), kFlagForce8Bit).flags & kFlagReduce, 0u);
 }
 
-TEST_F(SerialEngine, AReduceStepOutOfMemoryWaitsForTheCallerToCallAgain) {
+TEST_F(SerialEngine, AReduceStepOutOfMemoryEndsTheLoadAndClearsTheWords) {
+    // The work rows, then the reducer's own rows: each failure ends the load like any
+    // other error of SerialImageNext.
+    for (std::uint32_t failing : {1u, 2u, 3u}) {
+        ASSERT_EQ(First(Rgb24(6, 2), kFlagReduce | kFlagNearestColour), IMAGELIB_CALL_AGAIN);
+        ASSERT_NE(StepTo(kStateReduce), nullptr);
+        Win32FailGlobalAllocAfter(failing);
+        int r = IMAGELIB_CALL_AGAIN;
+        while (r == IMAGELIB_CALL_AGAIN)
+            r = Next();
+        EXPECT_EQ(r, IMAGELIB_OUT_OF_MEMORY) << failing;
+        EXPECT_EQ(w.a | w.b, 0u) << failing;
+        EXPECT_EQ(live.Leaked(), "") << failing;
+        Win32FailGlobalAllocAfter(0);
+    }
     ASSERT_EQ(First(Rgb24(6, 2), kFlagReduce | kFlagNearestColour), IMAGELIB_CALL_AGAIN);
-    SerialImageContext* ctx = StepTo(kStateReduce);
-    ASSERT_NE(ctx, nullptr);
-    Win32FailGlobalAllocAfter(1);
-    EXPECT_EQ(Next(), IMAGELIB_OUT_OF_MEMORY);
-    EXPECT_EQ(ctx->state, kStateReduce);
     ASSERT_EQ(RunAll(), IMAGELIB_FINISHED);
     EXPECT_EQ(Dib()[1064], 6 * 32);  // red 255: the cube's (6, 0, 0)
 }
