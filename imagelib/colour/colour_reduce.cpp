@@ -45,10 +45,10 @@ void DitherRow(std::uint8_t* row, std::int16_t* errors, std::int32_t width, std:
         }
         const int error[3] = {pixel[0] - choice.colour.blue, pixel[1] - choice.colour.green,
                               pixel[2] - choice.colour.red};
-        const int w = DitherTable.weights[DitherWeightIndex % kDitherWeightCount];
+        const std::uint32_t k = DitherWeightIndex % kDitherWeightCount;
         ++DitherWeightIndex;
-        const int a = w >> 8;
-        const int b = (w & 255) % (63 - a);
+        const int a = DitherTable.shareRight[k];
+        const int b = DitherTable.shareBelow[k];
         std::int16_t* down = errors + static_cast<std::int64_t>(x) * 3;
         for (int c = 0; c < 3; ++c) {
             // Arithmetic shifts: a negative share is floored towards minus infinity.

@@ -19,7 +19,8 @@ namespace {
 
 constexpr std::int32_t kRowsPerStep = 10;
 constexpr std::int32_t kRowsPerStepOneShot = 8192;
-constexpr std::uint32_t kLogPaletteBytes = 4 + 256 * 4;
+// A LOGPALETTE of 256 entries (1028 bytes), in a block of 1032 as callers have always had.
+constexpr std::uint32_t kLogPaletteBytes = 1032;
 constexpr std::uint32_t kKeyBit = 0x80000000;
 
 int DisplayClassOfScreen() {
@@ -133,7 +134,10 @@ int DecodeStep(SerialImageContext* ctx, std::uint32_t* a, std::uint32_t* b, std:
 }
 
 int ReduceStep(SerialImageContext* ctx, std::uint32_t* a, std::uint32_t* b, std::uint32_t* flags) {
-    int r = SerialImageReduceStep(ctx, 0);
+    // As many rows per call as the decoding takes; the reducer converts one per call.
+    int r = kStepAgain;
+    for (std::int32_t i = 0; i < std::max(1, ctx->rowsPerStep) && r == kStepAgain; ++i)
+        r = SerialImageReduceStep(ctx, 0);
     ++ctx->steps;
     if (r == kStepAgain)
         return r;

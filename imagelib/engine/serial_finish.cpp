@@ -65,6 +65,7 @@ bool PlaceOnScreen(SerialImageContext* ctx, const KeyIndexes& keys) {
     std::uint64_t pixels = 0;
     std::uint64_t imageSize = 0;
     if (!CheckedMul(screenW, screenH, &pixels) || pixels > kMaxImagePixels ||
+        static_cast<std::uint64_t>(screenH) > kMaxImageRows ||
         !RowsBytes(screenW, screenH, bpp, &imageSize) ||
         !FitsBlock(imageSize + kPackedDibRowsOffset))
         return false;
