@@ -19,47 +19,64 @@ struct Choice {
     PaletteEntry3 colour;
 };
 
+inline int ClampByte(int sum) {
+    return sum < 0 ? 0 : sum > 255 ? 255 : sum;
+}
+inline int ClampError(int sum) {
+    return sum < -256 ? -256 : sum > 255 ? 255 : sum;
+}
+
 // Error diffusion with random weights, shared by every row function. Each pixel passes
 // a/64 of its error to the next pixel of its row, b/64 to the same column of the next row
 // and the rest to the next column of the next row, a and b drawn afresh for every pixel.
 // quantise(red, green, blue) gives a Choice; emit(x, index) stores it.
+//
+// One pass: the error a pixel receives from the row before is added as the pixel is read,
+// the share for the next pixel and the diagonal share for the next column are carried in
+// locals, and each column's error for the next row is written once. The row copy itself
+// is not changed (nothing reads it afterwards); the results are those of adding the whole
+// error row first and passing every share through the row copy and the error row.
 template <class Quantise, class Emit>
-void DitherRow(std::uint8_t* row, std::int16_t* errors, std::int32_t width, std::uint32_t flags,
-               Quantise quantise, Emit emit) {
+void DitherRow(const std::uint8_t* row, std::int16_t* errors, std::int32_t width,
+               std::uint32_t flags, Quantise quantise, Emit emit) {
     ImageDitherInit();
-    const bool diffuse = (flags & kFlagNearestColour) == 0;
-    const std::int64_t errorCount = (static_cast<std::int64_t>(width) + 1) * 3;
-    if (diffuse) {
-        for (std::int64_t i = 0; i < static_cast<std::int64_t>(width) * 3; ++i) {
-            row[i] = DitherByteClamp(row[i] + errors[i]);
+    if ((flags & kFlagNearestColour) != 0) {
+        for (std::int32_t x = 0; x < width; ++x) {
+            const std::uint8_t* pixel = row + static_cast<std::int64_t>(x) * 3;
+            emit(x, quantise(pixel[2], pixel[1], pixel[0]).index);
         }
-        std::memset(errors, 0, static_cast<std::size_t>(errorCount) * sizeof(std::int16_t));
-        DitherWeightIndex = static_cast<std::uint32_t>(ImageRandom());
+        return;
     }
+    DitherWeightIndex = static_cast<std::uint32_t>(ImageRandom());
+    int right[3] = {0, 0, 0};     // blue, green, red shares for the pixel x
+    int diagonal[3] = {0, 0, 0};  // the diagonal shares for column x of the next row
     for (std::int32_t x = 0; x < width; ++x) {
-        std::uint8_t* pixel = row + static_cast<std::int64_t>(x) * 3;
-        const Choice choice = quantise(pixel[2], pixel[1], pixel[0]);
+        const std::uint8_t* pixel = row + static_cast<std::int64_t>(x) * 3;
+        std::int16_t* down = errors + static_cast<std::int64_t>(x) * 3;
+        int v[3];
+        for (int c = 0; c < 3; ++c)
+            v[c] = ClampByte(ClampByte(pixel[c] + down[c]) + right[c]);
+        const Choice choice =
+            quantise(static_cast<std::uint8_t>(v[2]), static_cast<std::uint8_t>(v[1]),
+                     static_cast<std::uint8_t>(v[0]));
         emit(x, choice.index);
-        if (!diffuse) {
-            continue;
-        }
-        const int error[3] = {pixel[0] - choice.colour.blue, pixel[1] - choice.colour.green,
-                              pixel[2] - choice.colour.red};
+        const int error[3] = {v[0] - choice.colour.blue, v[1] - choice.colour.green,
+                              v[2] - choice.colour.red};
         const std::uint32_t k = DitherWeightIndex % kDitherWeightCount;
         ++DitherWeightIndex;
         const int a = DitherTable.shareRight[k];
         const int b = DitherTable.shareBelow[k];
-        std::int16_t* down = errors + static_cast<std::int64_t>(x) * 3;
         for (int c = 0; c < 3; ++c) {
             // Arithmetic shifts: a negative share is floored towards minus infinity.
-            const int right = (a * error[c]) >> 6;
+            right[c] = (a * error[c]) >> 6;
             const int below = (b * error[c]) >> 6;
-            const int diagonal = error[c] - right - below;
-            pixel[3 + c] = DitherByteClamp(pixel[3 + c] + right);
-            down[c] = DitherErrorClamp(down[c] + below);
-            down[3 + c] = DitherErrorClamp(down[3 + c] + diagonal);
+            down[c] = static_cast<std::int16_t>(ClampError(diagonal[c] + below));
+            diagonal[c] = ClampError(error[c] - right[c] - below);
         }
     }
+    std::int16_t* spare = errors + static_cast<std::int64_t>(width) * 3;
+    for (int c = 0; c < 3; ++c)
+        spare[c] = static_cast<std::int16_t>(diagonal[c]);
 }
 
 // Emits one index per byte.

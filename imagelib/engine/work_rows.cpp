@@ -22,17 +22,29 @@ bool ImageAllocWork24(SerialImageContext* ctx) {
 
 namespace {
 
-// One row of palette indices of bpp bits (1, 4 or 8) as blue, green, red.
+void PutColour(std::uint8_t* out, const PaletteEntry3& c) {
+    out[0] = c.blue;
+    out[1] = c.green;
+    out[2] = c.red;
+}
+
+// One row of palette indices of bpp bits (1, 4 or 8), most significant bits first, as
+// blue, green, red.
 void ExpandIndexedRow(const std::uint8_t* in, std::uint8_t* out, std::int64_t width, int bpp,
                       const PaletteEntry3* palette) {
-    const int perByte = 8 / bpp;
-    const int mask = (1 << bpp) - 1;
-    for (std::int64_t x = 0; x < width; ++x, out += 3) {
-        const int shift = 8 - bpp * (1 + static_cast<int>(x % perByte));
-        const PaletteEntry3& c = palette[(in[x / perByte] >> shift) & mask];
-        out[0] = c.blue;
-        out[1] = c.green;
-        out[2] = c.red;
+    if (bpp == 8) {
+        for (std::int64_t x = 0; x < width; ++x)
+            PutColour(out + x * 3, palette[in[x]]);
+    } else if (bpp == 4) {
+        for (std::int64_t x = 0; x + 1 < width; x += 2) {
+            PutColour(out + x * 3, palette[in[x / 2] >> 4]);
+            PutColour(out + x * 3 + 3, palette[in[x / 2] & 0x0F]);
+        }
+        if (width % 2 == 1)  // an odd last pixel: the high nibble of the last byte
+            PutColour(out + (width - 1) * 3, palette[in[width / 2] >> 4]);
+    } else {
+        for (std::int64_t x = 0; x < width; ++x)
+            PutColour(out + x * 3, palette[(in[x / 8] >> (7 - x % 8)) & 1]);
     }
 }
 

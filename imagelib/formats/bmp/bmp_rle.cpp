@@ -2,7 +2,7 @@
 // files as often as from good ones: a pixel outside the image's width or rows is dropped,
 // and the decoding ends when the rows or the data run out, end code or not. Runs and
 // absolute runs are clipped once to the room their row has and then filled or copied
-// whole.
+// whole: one bounds check per run, none per pixel.
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -16,24 +16,14 @@ constexpr std::uint8_t kEndOfLine = 0;
 constexpr std::uint8_t kEndOfBitmap = 1;
 constexpr std::uint8_t kDelta = 2;
 
-// The pixels at (row, x...) that the decoders may write: the row's start and how many
-// pixels from x on lie inside both the image's width and the rows' total bytes.
-struct Room {
-    std::uint8_t* row = nullptr;
-    std::int64_t pixels = 0;
-};
-
-Room RoomAt(const BmpRows& rows, int pixelBits, std::int64_t row, std::int64_t x) {
-    Room room;
-    if (row >= rows.height || x >= rows.width)
-        return room;
-    const std::int64_t offset = row * rows.stride;
-    if (offset >= rows.total)
-        return room;
-    const std::int64_t perByte = 8 / pixelBits;
-    room.row = rows.bits + offset;
-    room.pixels = std::min(rows.width, (rows.total - offset) * perByte) - x;
-    return room;
+// n bytes of value; short runs, the common case of photographs, without a call.
+inline void FillBytes(std::uint8_t* p, std::uint8_t value, std::int64_t n) {
+    if (n > 16) {
+        std::memset(p, value, static_cast<std::size_t>(n));
+        return;
+    }
+    for (std::int64_t i = 0; i < n; ++i)
+        p[i] = value;
 }
 
 // n 4-bit pixels from x on, pixel i being first for even i and second for odd i. The other
@@ -48,7 +38,7 @@ void FillNibbles(std::uint8_t* row, std::int64_t x, std::int64_t n, std::uint8_t
         ++x;
         --n;
     }
-    std::memset(row + x / 2, first << 4 | second, static_cast<std::size_t>(n / 2));
+    FillBytes(row + x / 2, static_cast<std::uint8_t>(first << 4 | second), n / 2);
     if (n % 2 == 1) {
         std::uint8_t& last = row[(x + n - 1) / 2];
         last = static_cast<std::uint8_t>((last & 0x0F) | first << 4);
@@ -74,84 +64,143 @@ void CopyNibbles(std::uint8_t* row, std::int64_t x, std::int64_t n, const std::u
     }
 }
 
+// Decodes the run-length data of one step from a span of the data: the bytes from the
+// reader's cursor to the end, parsed in place and every read checked against the span's
+// end. The reader's cursor is put behind what was used when the step ends.
+class RleDecoder {
+  public:
+    RleDecoder(StreamReader& in, BmpState& st, const BmpRows& rows, int pixelBits)
+        : in_(in), st_(st), rows_(rows), pixelBits_(pixelBits), start_(in.Position()) {
+        size_ = in.Span(&data_, in.Remaining());
+        EnterRow();
+    }
+    ~RleDecoder() { in_.Seek(start_ + pos_); }
+
+    bool Decode(std::int64_t rowsPerStep);
+
+  private:
+    // n bytes of the span, or false (nothing taken) when fewer remain.
+    bool Take(std::int64_t n, const std::uint8_t** p) {
+        if (n > size_ - pos_)
+            return false;
+        *p = data_ + pos_;
+        pos_ += n;
+        return true;
+    }
+
+    // The row that rows done names: where it starts and how many of its pixels may be
+    // written, inside both the image's width and the rows' total bytes.
+    void EnterRow() {
+        row_ = nullptr;
+        limit_ = 0;
+        const std::int64_t offset = st_.rowsDone * rows_.stride;
+        if (st_.rowsDone >= rows_.height || offset >= rows_.total)
+            return;
+        row_ = rows_.bits + offset;
+        limit_ = std::min(rows_.width, (rows_.total - offset) * (8 / pixelBits_));
+    }
+
+    // Pixels from x on that the current row has room for, at most n.
+    std::int64_t Room(std::int64_t n) const { return std::min(n, limit_ - st_.x); }
+
+    void PutRun(std::uint8_t count, std::uint8_t value);
+    bool PutAbsolute(int n);
+
+    StreamReader& in_;
+    BmpState& st_;
+    const BmpRows& rows_;
+    const int pixelBits_;
+    const std::int64_t start_;
+    const std::uint8_t* data_ = nullptr;
+    std::int64_t size_ = 0;
+    std::int64_t pos_ = 0;
+    std::uint8_t* row_ = nullptr;
+    std::int64_t limit_ = 0;
+};
+
 // An encoded run: count pixels; RLE4 alternates the high and the low nibble of value.
-void PutRun(BmpState& st, const BmpRows& rows, int pixelBits, std::uint8_t count,
-            std::uint8_t value) {
-    const Room room = RoomAt(rows, pixelBits, st.rowsDone, st.x);
-    const std::int64_t n = std::min<std::int64_t>(count, room.pixels);
+void RleDecoder::PutRun(std::uint8_t count, std::uint8_t value) {
+    const std::int64_t n = Room(count);
     if (n > 0) {
-        if (pixelBits == 8) {
-            std::memset(room.row + st.x, value, static_cast<std::size_t>(n));
+        if (pixelBits_ == 8) {
+            FillBytes(row_ + st_.x, value, n);
         } else {
-            FillNibbles(room.row, st.x, n, static_cast<std::uint8_t>(value >> 4),
+            FillNibbles(row_, st_.x, n, static_cast<std::uint8_t>(value >> 4),
                         static_cast<std::uint8_t>(value & 0x0F));
         }
     }
-    st.x += count;
+    st_.x += count;
 }
 
 // An absolute run of n pixels, padded to a 16-bit boundary in the data. An odd RLE4 run
 // places only its own n pixels. The pixels that are there are placed; false when the
 // data runs out.
-bool PutAbsolute(StreamReader& in, BmpState& st, const BmpRows& rows, int pixelBits, int n) {
-    const std::int64_t bytes = pixelBits == 8 ? n : (n + 1) / 2;
-    const std::uint8_t* src = nullptr;
-    const std::int64_t got = in.Span(&src, bytes);
-    const std::int64_t present = pixelBits == 8 ? got : std::min<std::int64_t>(n, got * 2);
-    const Room room = RoomAt(rows, pixelBits, st.rowsDone, st.x);
-    const std::int64_t k = std::min(present, room.pixels);
+bool RleDecoder::PutAbsolute(int n) {
+    const std::int64_t bytes = pixelBits_ == 8 ? n : (n + 1) / 2;
+    const std::int64_t got = std::min(bytes, size_ - pos_);
+    const std::uint8_t* src = data_ + pos_;
+    pos_ += got;
+    const std::int64_t present = pixelBits_ == 8 ? got : std::min<std::int64_t>(n, got * 2);
+    const std::int64_t k = Room(present);
     if (k > 0) {
-        if (pixelBits == 8) {
-            std::memcpy(room.row + st.x, src, static_cast<std::size_t>(k));
+        if (pixelBits_ == 8) {
+            std::memcpy(row_ + st_.x, src, static_cast<std::size_t>(k));
         } else {
-            CopyNibbles(room.row, st.x, k, src);
+            CopyNibbles(row_, st_.x, k, src);
         }
     }
-    st.x += n;
+    st_.x += n;
     if (got < bytes)
         return false;
-    return bytes % 2 == 0 || in.Skip(1);
+    const std::uint8_t* pad = nullptr;
+    return bytes % 2 == 0 || Take(1, &pad);
+}
+
+bool RleDecoder::Decode(std::int64_t rowsPerStep) {
+    const std::int64_t stop = st_.rowsDone + rowsPerStep;
+    while (st_.rowsDone < stop) {
+        const std::uint8_t* op = nullptr;
+        if (!Take(2, &op))
+            return true;
+        const std::uint8_t count = op[0];
+        const std::uint8_t value = op[1];
+        if (count > 0) {
+            PutRun(count, value);
+            continue;
+        }
+        switch (value) {
+            case kEndOfLine:
+                ++st_.rowsDone;
+                st_.x = 0;
+                break;
+            case kEndOfBitmap:
+                return true;
+            case kDelta: {
+                const std::uint8_t* d = nullptr;
+                if (!Take(2, &d))
+                    return true;
+                st_.x += d[0];
+                st_.rowsDone += d[1];
+                break;
+            }
+            default:
+                if (!PutAbsolute(value))
+                    return true;
+                continue;
+        }
+        if (st_.rowsDone >= rows_.height)
+            return true;
+        EnterRow();
+    }
+    return false;
 }
 
 }  // namespace
 
 bool BmpDecodeRle(StreamReader& in, BmpState& st, const BmpRows& rows, int pixelBits,
                   std::int64_t rowsPerStep) {
-    const std::int64_t stop = st.rowsDone + rowsPerStep;
-    while (st.rowsDone < stop) {
-        const std::uint8_t* op = nullptr;
-        if (in.Span(&op, 2) < 2)
-            return true;
-        const std::uint8_t count = op[0];
-        const std::uint8_t value = op[1];
-        if (count > 0) {
-            PutRun(st, rows, pixelBits, count, value);
-            continue;
-        }
-        switch (value) {
-            case kEndOfLine:
-                ++st.rowsDone;
-                st.x = 0;
-                break;
-            case kEndOfBitmap:
-                return true;
-            case kDelta: {
-                const std::uint8_t* d = nullptr;
-                if (in.Span(&d, 2) < 2)
-                    return true;
-                st.x += d[0];
-                st.rowsDone += d[1];
-                break;
-            }
-            default:
-                if (!PutAbsolute(in, st, rows, pixelBits, value))
-                    return true;
-                break;
-        }
-        if (st.rowsDone >= rows.height)
-            return true;
-    }
-    return false;
+    RleDecoder decoder(in, st, rows, pixelBits);
+    return decoder.Decode(rowsPerStep);
 }
 
 }  // namespace imagelib
