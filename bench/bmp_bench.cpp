@@ -146,27 +146,27 @@ bench::BenchCase Case(const std::string& name, const std::string& file, int bits
                       std::vector<std::uint8_t> (*make)(const std::vector<std::uint8_t>&)) {
     const std::string path = bench::WorkFile(file);
     const std::size_t rowBytes = std::size_t((kWidth * bits + 31) / 32 * 4) * kHeight;
-    // The reference reads the file and copies as many bytes as the decoded rows hold into
-    // new memory, as a decoder writes its rows into a new block.
+    // The reference reads the file and copies as many bytes as the decoded rows hold into a
+    // new zero-filled buffer, as a decoder writes its rows into a new zero-filled block.
     auto source = std::make_shared<std::vector<std::uint8_t>>(rowBytes, 1);
-    return bench::BenchCase{
-        "BMP",
-        name,
-        "read + memcpy",
-        [path, make] {
-            if (!bench::ReadFileBytes(path).empty())
-                return true;
-            return bench::WriteFileBytes(path, make(bench::MakePhotoRgb(kWidth, kHeight)));
-        },
-        [path] { bench::LoadWithImagelib(path); },
-        [path, source] {
-            const std::vector<std::uint8_t> bytes = bench::ReadFileBytes(path);
-            const std::unique_ptr<std::uint8_t[]> decoded(new std::uint8_t[source->size()]);
-            std::memcpy(decoded.get(), source->data(), source->size());
-            // Something reads both, so that neither can be left out.
-            if (decoded[bytes.size() % source->size()] + bytes[0] == 0)
-                std::abort();
-        }};
+    return bench::BenchCase{"BMP",
+                            name,
+                            "read + memcpy",
+                            [path, make] {
+                                if (!bench::ReadFileBytes(path).empty())
+                                    return true;
+                                return bench::WriteFileBytes(
+                                    path, make(bench::MakePhotoRgb(kWidth, kHeight)));
+                            },
+                            [path] { bench::LoadWithImagelib(path); },
+                            [path, source] {
+                                const std::vector<std::uint8_t> bytes = bench::ReadFileBytes(path);
+                                std::vector<std::uint8_t> decoded(source->size());
+                                std::memcpy(decoded.data(), source->data(), source->size());
+                                // Something reads both, so that neither can be left out.
+                                if (decoded[bytes.size() % source->size()] + bytes[0] == 0)
+                                    std::abort();
+                            }};
 }
 
 const bench::Registrar kBmp24(Case("24-bit 4000x3000", "photo24.bmp", 24, Bmp24));

@@ -85,6 +85,26 @@ struct EmitByte {
     void operator()(std::int32_t x, int index) const { out[x] = static_cast<std::uint8_t>(index); }
 };
 
+// The 16-colour search remembers its recent answers: dithered rows meet the same colours
+// again and again, and the search is the dearest part of a pixel. Exact: a colour and the
+// two flags that change the search make the key.
+std::uint8_t CachedMatchColor16(std::uint8_t red, std::uint8_t green, std::uint8_t blue,
+                                std::uint32_t flags) {
+    constexpr int kCacheBits = 12;
+    static std::uint32_t keys[1 << kCacheBits];  // key + 1; 0: empty
+    static std::uint8_t answers[1 << kCacheBits];
+    const std::uint32_t searchFlags =
+        (flags & kFlagReduce4NoEntry0 ? 1u : 0u) | (flags & kFlagReduce4PlainGreys ? 2u : 0u);
+    const std::uint32_t key =
+        (std::uint32_t{red} << 16 | std::uint32_t{green} << 8 | blue) << 2 | searchFlags;
+    const std::uint32_t slot = (key * 2654435761u) >> (32 - kCacheBits);
+    if (keys[slot] != key + 1) {
+        keys[slot] = key + 1;
+        answers[slot] = static_cast<std::uint8_t>(ImageMatchColor16(red, green, blue, flags));
+    }
+    return answers[slot];
+}
+
 Choice FromPalette(const PaletteEntry3* palette, int index) {
     return {index, palette[index]};
 }
@@ -106,7 +126,7 @@ void ImageDitherRow8(std::uint8_t* rowCopy, std::uint8_t* out, std::int16_t* err
 void ImageDitherRow4(std::uint8_t* rowCopy, std::uint8_t* out, std::int16_t* errors,
                      std::int32_t width, std::uint32_t flags) {
     auto quantise = [flags](std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
-        return FromPalette(DisplayColors16.data(), ImageMatchColor16(red, green, blue, flags));
+        return FromPalette(DisplayColors16.data(), CachedMatchColor16(red, green, blue, flags));
     };
     // Two pixels per byte, the first in the high nibble.
     auto emit = [out](std::int32_t x, int index) {

@@ -74,7 +74,10 @@ class RleDecoder {
         size_ = in.Span(&data_, in.Remaining());
         EnterRow();
     }
-    ~RleDecoder() { in_.Seek(start_ + pos_); }
+    ~RleDecoder() {
+        Clean();
+        in_.Seek(start_ + pos_);
+    }
 
     bool Decode(std::int64_t rowsPerStep);
 
@@ -93,11 +96,22 @@ class RleDecoder {
     void EnterRow() {
         row_ = nullptr;
         limit_ = 0;
+        dirty_ = 0;
         const std::int64_t offset = st_.rowsDone * rows_.stride;
         if (st_.rowsDone >= rows_.height || offset >= rows_.total)
             return;
         row_ = rows_.bits + offset;
-        limit_ = std::min(rows_.width, (rows_.total - offset) * (8 / pixelBits_));
+        const std::int64_t room = std::min(rows_.stride, rows_.total - offset);
+        limit_ = std::min(rows_.width, room * (8 / pixelBits_));
+    }
+
+    // Short RLE8 runs are stored as sixteen bytes at once, and the bytes past the run are
+    // rewritten by what follows in the row. Before the decoder leaves x (a line end, a
+    // delta, the end of the step), whatever of them nothing rewrote becomes zero again.
+    void Clean() {
+        if (dirty_ > st_.x)
+            std::memset(row_ + st_.x, 0, static_cast<std::size_t>(dirty_ - st_.x));
+        dirty_ = 0;
     }
 
     // Pixels from x on that the current row has room for, at most n.
@@ -116,6 +130,7 @@ class RleDecoder {
     std::int64_t pos_ = 0;
     std::uint8_t* row_ = nullptr;
     std::int64_t limit_ = 0;
+    std::int64_t dirty_ = 0;  // bytes from x up to here may hold a short run's overshoot
 };
 
 // An encoded run: count pixels; RLE4 alternates the high and the low nibble of value.
@@ -149,9 +164,14 @@ bool RleDecoder::PutAbsolute(int n) {
             CopyNibbles(row_, st_.x, k, src);
         }
     }
-    st_.x += n;
-    if (got < bytes)
+    if (got < bytes) {
+        // The data ends inside the run: what follows its pixels stays zero.
+        st_.x += std::max<std::int64_t>(k, 0);
+        Clean();
+        st_.x += n - std::max<std::int64_t>(k, 0);
         return false;
+    }
+    st_.x += n;
     const std::uint8_t* pad = nullptr;
     return bytes % 2 == 0 || Take(1, &pad);
 }
@@ -165,9 +185,19 @@ bool RleDecoder::Decode(std::int64_t rowsPerStep) {
         const std::uint8_t count = op[0];
         const std::uint8_t value = op[1];
         if (count > 0) {
-            PutRun(count, value);
+            // Sixteen bytes at once; they stay inside the row's pixels, never its padding.
+            if (pixelBits_ == 8 && count <= 16 && st_.x + 16 <= limit_) {
+                const std::uint64_t eight = value * std::uint64_t{0x0101010101010101};
+                std::memcpy(row_ + st_.x, &eight, 8);
+                std::memcpy(row_ + st_.x + 8, &eight, 8);
+                dirty_ = std::max(dirty_, st_.x + 16);
+                st_.x += count;
+            } else {
+                PutRun(count, value);
+            }
             continue;
         }
+        Clean();
         switch (value) {
             case kEndOfLine:
                 ++st_.rowsDone;
