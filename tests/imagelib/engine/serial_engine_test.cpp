@@ -283,6 +283,65 @@ TEST_F(SerialEngine, AFrameIsPlacedOnItsLogicalScreenAndClippedToIt) {
     EXPECT_EQ(w.a | w.b, 0u);
 }
 
+TEST_F(SerialEngine, ImagesBeyondThePixelOrRowLimitFailWithOneBeforeAnythingIsSized) {
+    // The limits as the public header states them: 16 Mi pixels and 1 Mi rows.
+    static_assert(IMAGELIB_MAX_PIXELS == 16 * 1024 * 1024 && IMAGELIB_MAX_ROWS == 1024 * 1024,
+                  "the limits changed: check these cases");
+    const std::uint32_t globals = Win32LiveGlobalBlocks();
+    struct Case {
+        std::int32_t width, height;
+        int code;
+    };
+    for (const Case c : {Case{4096, 4097, 1}, Case{4097, 4096, 1}, Case{1, 1024 * 1024 + 1, 1},
+                         Case{16 * 1024 * 1024 + 1, 1, 1}, Case{65536, 256, IMAGELIB_CALL_AGAIN},
+                         Case{4, -(1024 * 1024 + 1), 1}}) {
+        // Only the headers: the rows a file does not hold read as zero.
+        const std::vector<std::uint8_t> bmp = fixture::MakeBmp({c.width, c.height, 1}, {}, {});
+        EXPECT_EQ(First(bmp), c.code) << c.width << "x" << c.height;
+        if (c.code != IMAGELIB_CALL_AGAIN) {
+            EXPECT_EQ(w.a | w.b, 0u);
+            EXPECT_EQ(Win32LiveGlobalBlocks(), globals) << "nothing was allocated and kept";
+        }
+        SerialImageCleanup(&w.a, &w.b);
+    }
+}
+
+TEST_F(SerialEngine, DecodingReportsHalfThePercentOnlyWhenAReductionFollows) {
+    // A 4-bit image keeps its rows on a 16-colour screen, unless its mask is cleaned into
+    // 24-bit rows (which the reducer then reduces) or eight bits are forced.
+    std::vector<std::uint8_t> rows(4 * 30, 0x12);
+    const std::vector<std::uint8_t> bmp = fixture::MakeBmp({7, 30, 4}, Greys(), rows);
+    struct Case {
+        std::uint32_t flags;
+        int screenBits;
+        bool reduced;
+    };
+    for (const Case c : {Case{kFlagReduce, 4, false}, Case{kFlagReduce | kFlagCleanMask, 4, true},
+                         Case{kFlagForce8Bit, 4, true}, Case{kFlagReduce, 8, true},
+                         Case{0, 8, false}, Case{kFlagReduce, 32, false}}) {
+        SCOPED_TRACE(std::to_string(c.flags) + " on " + std::to_string(c.screenBits) + " bits");
+        Win32SetScreenFormat(c.screenBits, c.screenBits == 8);
+        ASSERT_EQ(First(bmp, c.flags & ~kFlagCleanMask), IMAGELIB_CALL_AGAIN);
+        SerialImageContext* ctx = ImageContextFromWords(w.a, w.b);
+        ASSERT_NE(ctx, nullptr);
+        ctx->flags |= c.flags & kFlagCleanMask;  // as the GIF decoder sets it
+        EXPECT_EQ(ImageReductionFollows(ctx), c.reduced);
+        EXPECT_EQ(ImageDecodePercent(ctx, 15, 30), c.reduced ? 25 : 50);
+        EXPECT_EQ(ImageDecodePercent(ctx, 99, 30), c.reduced ? 50 : 100);
+        EXPECT_EQ(ImageDecodePercent(ctx, 0, 0), c.reduced ? 50 : 100);
+        int last = 0;
+        int r = IMAGELIB_CALL_AGAIN;
+        while (r == IMAGELIB_CALL_AGAIN) {
+            const int percent = SerialImagePercentComplete(&w.a, &w.b);
+            EXPECT_GE(percent, last);
+            last = percent;
+            r = Next();
+        }
+        EXPECT_EQ(r, IMAGELIB_FINISHED);
+        SerialImageCleanup(&w.a, &w.b);
+    }
+}
+
 TEST(WorkRows, ThirtyTwoBitsExpandToTwentyFourByDroppingTheFourthByte) {
     std::vector<std::uint8_t> rows = {1, 2, 3, 99, 4, 5, 6, 99, 7, 8, 9, 99};
     SerialImageContext* ctx = ImageNewContext();
