@@ -10,6 +10,8 @@ packages=(
   libgtk-3-dev libwebkit2gtk-4.1-dev
   xvfb xauth dbus-daemon python3-xlib shared-mime-info
   imagemagick python3-pil
+  # the decode benchmark's reference libraries (bench/)
+  libgif-dev libpng-dev libspng-dev libtiff-dev libdeflate-dev
 )
 
 missing=()
