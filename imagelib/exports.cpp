@@ -99,10 +99,12 @@ int32_t SerialImageFileFirst(const wchar_t* path, const void* buffer, uint32_t l
     SerialImageContext* ctx = CreateContext(a, b, flags, path);
     if (ctx == nullptr)
         return kOutOfMemory;
-    ctx->stream = ImageMemStreamOpen(path, buffer, length, L"rb");
-    // The context stays named by a and b for the caller's clean-up.
+    int opened = kOk;
+    ctx->stream = ImageMemStreamOpenSource(path, buffer, length, L"rb", &opened);
+    // The context stays named by a and b for the caller's clean-up. Running out of memory
+    // while copying the source is 1; only a source that is not there is 3.
     if (ctx->stream == nullptr)
-        return kNotFound;
+        return opened;
     return BeginLoad(ctx, a, b, flags);
 }
 

@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "core/checked_size.h"
+#include "core/result_codes.h"
 #include "core/tracked_memory.h"
 #include "win32/wide_files.h"
 
@@ -55,7 +56,8 @@ ImageMemStream* NewStream(std::int64_t size) {
     return s;
 }
 
-ImageMemStream* OpenFile(const wchar_t* path, const wchar_t* mode) {
+ImageMemStream* OpenFile(const wchar_t* path, const wchar_t* mode, int* code) {
+    *code = kNotFound;
     struct _stat st;
     if (path == nullptr || _wstat(path, &st) != 0)
         return nullptr;
@@ -64,8 +66,11 @@ ImageMemStream* OpenFile(const wchar_t* path, const wchar_t* mode) {
         return nullptr;
     ImageMemStream* s = nullptr;
     const std::int64_t size = FileSize(f);
-    if (size > 0)
+    if (size > 0) {
         s = NewStream(size);
+        if (s == nullptr)
+            *code = kOutOfMemory;
+    }
     // A short read would hand on zeros as if they were the file's: the open fails instead.
     if (s != nullptr && std::fread(s->base, 1, static_cast<std::size_t>(size), f) !=
                             static_cast<std::size_t>(size)) {
@@ -78,14 +83,22 @@ ImageMemStream* OpenFile(const wchar_t* path, const wchar_t* mode) {
 
 }  // namespace
 
-ImageMemStream* ImageMemStreamOpen(const wchar_t* path, const void* buf, std::uint32_t len,
-                                   const wchar_t* mode) {
+ImageMemStream* ImageMemStreamOpenSource(const wchar_t* path, const void* buf, std::uint32_t len,
+                                         const wchar_t* mode, int* code) {
+    int unused = kOk;
+    code = code != nullptr ? code : &unused;
     if (buf == nullptr || len == 0)
-        return OpenFile(path, mode);
+        return OpenFile(path, mode, code);
     ImageMemStream* s = NewStream(len);
+    *code = s != nullptr ? kOk : kOutOfMemory;
     if (s != nullptr)
         HugeMemCopy(s->base, buf, static_cast<std::int32_t>(len));
     return s;
+}
+
+ImageMemStream* ImageMemStreamOpen(const wchar_t* path, const void* buf, std::uint32_t len,
+                                   const wchar_t* mode) {
+    return ImageMemStreamOpenSource(path, buf, len, mode, nullptr);
 }
 
 std::int32_t ImageMemStreamRead(void* dst, std::uint32_t elementSize, std::uint32_t count,

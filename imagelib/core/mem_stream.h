@@ -16,6 +16,10 @@ struct ImageMemStream {
 // the source cannot be read whole (missing, empty, unreadable, 2 GiB or more, short read).
 ImageMemStream* ImageMemStreamOpen(const wchar_t* path, const void* buf, std::uint32_t len,
                                    const wchar_t* mode);
+// The same, telling why it failed: *code is 3 when the file is missing, empty, unreadable
+// or too large, and 1 when memory runs out while the source is copied.
+ImageMemStream* ImageMemStreamOpenSource(const wchar_t* path, const void* buf, std::uint32_t len,
+                                         const wchar_t* mode, int* code);
 // Whole elements read, or -1 for a null stream.
 std::int32_t ImageMemStreamRead(void* dst, std::uint32_t elementSize, std::uint32_t count,
                                 ImageMemStream* s);

@@ -57,6 +57,26 @@ TEST(MemStream, SourcesThatCannotBeReadWholeGiveNullAndLeaveNothing) {
         EXPECT_EQ(ImageMemStreamOpen(fixture::Wide(data).c_str(), nullptr, 0, L"rb"), nullptr);
     }
     Win32FailGlobalAllocAfter(0);
+    // Why: a source that is not there is 3; memory that runs out while copying it is 1.
+    int code = 0;
+    EXPECT_EQ(ImageMemStreamOpenSource(fixture::Wide(dir.file("missing")).c_str(), nullptr, 0,
+                                       L"rb", &code),
+              nullptr);
+    EXPECT_EQ(code, 3);
+    const std::uint8_t bytes[4] = {1, 2, 3, 4};
+    for (std::uint32_t failing : {1u, 2u}) {
+        Win32FailGlobalAllocAfter(failing);
+        EXPECT_EQ(ImageMemStreamOpenSource(nullptr, bytes, 4, L"rb", &code), nullptr);
+        EXPECT_EQ(code, 1);
+        Win32FailGlobalAllocAfter(failing);
+        EXPECT_EQ(ImageMemStreamOpenSource(fixture::Wide(data).c_str(), nullptr, 0, L"rb", &code),
+                  nullptr);
+        EXPECT_EQ(code, 1);
+    }
+    Win32FailGlobalAllocAfter(0);
+    ImageMemStream* s = ImageMemStreamOpenSource(nullptr, bytes, 4, L"rb", &code);
+    EXPECT_EQ(code, 0);
+    ImageMemStreamFree(s);
     EXPECT_EQ(ImageLiveBlockCount(), blocks);
 }
 

@@ -190,7 +190,8 @@ TEST_F(SerialEngine, EveryFailingAllocationEndsWithACodeAndLeavesNothing) {
             GlobalFree(probe);
             Win32FailGlobalAllocAfter(0);
             EXPECT_EQ(r == IMAGELIB_FINISHED, everyAllocationTried) << "allocation " << n;
-            EXPECT_TRUE(r == IMAGELIB_FINISHED || r == 1 || r == 3) << r;
+            // The source is a buffer: a copy that cannot be made is 1, never 3 (not found).
+            EXPECT_TRUE(r == IMAGELIB_FINISHED || r == 1) << r;
             ImageLoadCleanup(&w.a, &w.b);
             EXPECT_EQ(live.Leaked(), "") << "allocation " << n;
         }
