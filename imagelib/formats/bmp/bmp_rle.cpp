@@ -105,12 +105,20 @@ class RleDecoder {
         limit_ = std::min(rows_.width, room * (8 / pixelBits_));
     }
 
-    // Short RLE8 runs are stored as sixteen bytes at once, and the bytes past the run are
+    // Short runs are stored as sixteen bytes at once, and the pixels past the run are
     // rewritten by what follows in the row. Before the decoder leaves x (a line end, a
     // delta, the end of the step), whatever of them nothing rewrote becomes zero again.
     void Clean() {
-        if (dirty_ > st_.x)
-            std::memset(row_ + st_.x, 0, static_cast<std::size_t>(dirty_ - st_.x));
+        std::int64_t from = st_.x;
+        if (dirty_ > from && pixelBits_ == 4 && from % 2 == 1) {
+            row_[from / 2] &= 0xF0;
+            ++from;
+        }
+        if (dirty_ > from) {
+            const std::int64_t perByte = 8 / pixelBits_;
+            std::memset(row_ + from / perByte, 0,
+                        static_cast<std::size_t>((dirty_ - from + perByte - 1) / perByte));
+        }
         dirty_ = 0;
     }
 
@@ -130,7 +138,7 @@ class RleDecoder {
     std::int64_t pos_ = 0;
     std::uint8_t* row_ = nullptr;
     std::int64_t limit_ = 0;
-    std::int64_t dirty_ = 0;  // bytes from x up to here may hold a short run's overshoot
+    std::int64_t dirty_ = 0;  // pixels from x up to here may hold a short run's overshoot
 };
 
 // An encoded run: count pixels; RLE4 alternates the high and the low nibble of value.
@@ -191,6 +199,21 @@ bool RleDecoder::Decode(std::int64_t rowsPerStep) {
                 std::memcpy(row_ + st_.x, &eight, 8);
                 std::memcpy(row_ + st_.x + 8, &eight, 8);
                 dirty_ = std::max(dirty_, st_.x + 16);
+                st_.x += count;
+            } else if (pixelBits_ == 4 && count <= 30 && st_.x + 33 <= limit_) {
+                // Thirty-two pixels at once from an even pixel, after a lone first pixel
+                // at an odd one; the nibbles then alternate the other way round.
+                std::int64_t x = st_.x;
+                std::uint8_t pair = value;
+                if (x % 2 == 1) {
+                    row_[x / 2] = static_cast<std::uint8_t>((row_[x / 2] & 0xF0) | value >> 4);
+                    pair = static_cast<std::uint8_t>(value << 4 | value >> 4);
+                    ++x;
+                }
+                const std::uint64_t eight = pair * std::uint64_t{0x0101010101010101};
+                std::memcpy(row_ + x / 2, &eight, 8);
+                std::memcpy(row_ + x / 2 + 8, &eight, 8);
+                dirty_ = std::max(dirty_, x + 32);
                 st_.x += count;
             } else {
                 PutRun(count, value);
