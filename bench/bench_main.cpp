@@ -95,8 +95,20 @@ bool WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& by
 }
 
 std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    // One read of the whole file, as the library reads its sources.
+    std::vector<std::uint8_t> bytes;
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr)
+        return bytes;
+    if (std::fseek(f, 0, SEEK_END) == 0) {
+        const long size = std::ftell(f);
+        if (size > 0 && std::fseek(f, 0, SEEK_SET) == 0) {
+            bytes.resize(static_cast<std::size_t>(size));
+            bytes.resize(std::fread(bytes.data(), 1, bytes.size(), f));
+        }
+    }
+    std::fclose(f);
+    return bytes;
 }
 
 bool WritePpm(const std::string& path, const std::vector<std::uint8_t>& rgb, int width,

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "colour/caller_palette.h"
+#include "core/checked_size.h"
 #include "core/load_flags.h"
 #include "core/mem_stream.h"
 #include "core/result_codes.h"
@@ -56,7 +57,7 @@ int OpenResourceStream(HMODULE module, const wchar_t* name, const wchar_t* type,
         return kOutOfMemory;
     const void* bytes = LockResource(loaded);
     const DWORD size = SizeofResource(module, found);
-    if (bytes == nullptr || size == 0 || size > 0x7FFFFFFF) {
+    if (bytes == nullptr || size == 0 || !FitsBlock(size)) {
         FreeResource(loaded);
         return kOutOfMemory;
     }
@@ -99,10 +100,12 @@ int32_t SerialImageFileFirst(const wchar_t* path, const void* buffer, uint32_t l
     SerialImageContext* ctx = CreateContext(a, b, flags, path);
     if (ctx == nullptr)
         return kOutOfMemory;
-    ctx->stream = ImageMemStreamOpen(path, buffer, length, L"rb");
-    // The context stays named by a and b for the caller's clean-up.
+    int opened = kOk;
+    ctx->stream = ImageMemStreamOpenSource(path, buffer, length, L"rb", &opened);
+    // The context stays named by a and b for the caller's clean-up. Running out of memory
+    // while copying the source is 1; only a source that is not there is 3.
     if (ctx->stream == nullptr)
-        return kNotFound;
+        return opened;
     return BeginLoad(ctx, a, b, flags);
 }
 

@@ -11,8 +11,9 @@ packages=(
   libgtk-3-dev libwebkit2gtk-4.1-dev
   xvfb xauth dbus-daemon python3-xlib shared-mime-info
   imagemagick python3-pil
-  zlib1g-dev libpng-dev
-  giflib-tools libgif-dev
+  zlib1g-dev giflib-tools
+  # the decode benchmark's reference libraries (bench/)
+  libgif-dev libpng-dev libspng-dev libdeflate-dev
 )
 
 missing=()

@@ -1,12 +1,11 @@
 #include "colour/colour_reduce.h"
 
 #include <cstring>
-#include <limits>
 
 #include "colour/dither_tables.h"
-#include "core/load_flags.h"
 #include "colour/palettes.h"
 #include "colour/random_source.h"
+#include "core/load_flags.h"
 #include "core/result_codes.h"
 #include "core/tracked_memory.h"
 
@@ -20,47 +19,64 @@ struct Choice {
     PaletteEntry3 colour;
 };
 
+inline int ClampByte(int sum) {
+    return sum < 0 ? 0 : sum > 255 ? 255 : sum;
+}
+inline int ClampError(int sum) {
+    return sum < -256 ? -256 : sum > 255 ? 255 : sum;
+}
+
 // Error diffusion with random weights, shared by every row function. Each pixel passes
 // a/64 of its error to the next pixel of its row, b/64 to the same column of the next row
 // and the rest to the next column of the next row, a and b drawn afresh for every pixel.
 // quantise(red, green, blue) gives a Choice; emit(x, index) stores it.
+//
+// One pass: the error a pixel receives from the row before is added as the pixel is read,
+// the share for the next pixel and the diagonal share for the next column are carried in
+// locals, and each column's error for the next row is written once. The row copy itself
+// is not changed (nothing reads it afterwards); the results are those of adding the whole
+// error row first and passing every share through the row copy and the error row.
 template <class Quantise, class Emit>
-void DitherRow(std::uint8_t* row, std::int16_t* errors, std::int32_t width, std::uint32_t flags,
-               Quantise quantise, Emit emit) {
+void DitherRow(const std::uint8_t* row, std::int16_t* errors, std::int32_t width,
+               std::uint32_t flags, Quantise quantise, Emit emit) {
     ImageDitherInit();
-    const bool diffuse = (flags & kFlagNearestColour) == 0;
-    const std::int64_t errorCount = (static_cast<std::int64_t>(width) + 1) * 3;
-    if (diffuse) {
-        for (std::int64_t i = 0; i < static_cast<std::int64_t>(width) * 3; ++i) {
-            row[i] = DitherByteClamp(row[i] + errors[i]);
+    if ((flags & kFlagNearestColour) != 0) {
+        for (std::int32_t x = 0; x < width; ++x) {
+            const std::uint8_t* pixel = row + static_cast<std::int64_t>(x) * 3;
+            emit(x, quantise(pixel[2], pixel[1], pixel[0]).index);
         }
-        std::memset(errors, 0, static_cast<std::size_t>(errorCount) * sizeof(std::int16_t));
-        DitherWeightIndex = static_cast<std::uint32_t>(ImageRandom());
+        return;
     }
+    DitherWeightIndex = static_cast<std::uint32_t>(ImageRandom());
+    int right[3] = {0, 0, 0};     // blue, green, red shares for the pixel x
+    int diagonal[3] = {0, 0, 0};  // the diagonal shares for column x of the next row
     for (std::int32_t x = 0; x < width; ++x) {
-        std::uint8_t* pixel = row + static_cast<std::int64_t>(x) * 3;
-        const Choice choice = quantise(pixel[2], pixel[1], pixel[0]);
-        emit(x, choice.index);
-        if (!diffuse) {
-            continue;
-        }
-        const int error[3] = {pixel[0] - choice.colour.blue, pixel[1] - choice.colour.green,
-                              pixel[2] - choice.colour.red};
-        const int w = DitherTable.weights[DitherWeightIndex % kDitherWeightCount];
-        ++DitherWeightIndex;
-        const int a = w >> 8;
-        const int b = (w & 255) % (63 - a);
+        const std::uint8_t* pixel = row + static_cast<std::int64_t>(x) * 3;
         std::int16_t* down = errors + static_cast<std::int64_t>(x) * 3;
+        int v[3];
+        for (int c = 0; c < 3; ++c)
+            v[c] = ClampByte(ClampByte(pixel[c] + down[c]) + right[c]);
+        const Choice choice =
+            quantise(static_cast<std::uint8_t>(v[2]), static_cast<std::uint8_t>(v[1]),
+                     static_cast<std::uint8_t>(v[0]));
+        emit(x, choice.index);
+        const int error[3] = {v[0] - choice.colour.blue, v[1] - choice.colour.green,
+                              v[2] - choice.colour.red};
+        const std::uint32_t k = DitherWeightIndex % kDitherWeightCount;
+        ++DitherWeightIndex;
+        const int a = DitherTable.shareRight[k];
+        const int b = DitherTable.shareBelow[k];
         for (int c = 0; c < 3; ++c) {
             // Arithmetic shifts: a negative share is floored towards minus infinity.
-            const int right = (a * error[c]) >> 6;
+            right[c] = (a * error[c]) >> 6;
             const int below = (b * error[c]) >> 6;
-            const int diagonal = error[c] - right - below;
-            pixel[3 + c] = DitherByteClamp(pixel[3 + c] + right);
-            down[c] = DitherErrorClamp(down[c] + below);
-            down[3 + c] = DitherErrorClamp(down[3 + c] + diagonal);
+            down[c] = static_cast<std::int16_t>(ClampError(diagonal[c] + below));
+            diagonal[c] = ClampError(error[c] - right[c] - below);
         }
     }
+    std::int16_t* spare = errors + static_cast<std::int64_t>(width) * 3;
+    for (int c = 0; c < 3; ++c)
+        spare[c] = static_cast<std::int16_t>(diagonal[c]);
 }
 
 // Emits one index per byte.
@@ -68,6 +84,26 @@ struct EmitByte {
     std::uint8_t* out;
     void operator()(std::int32_t x, int index) const { out[x] = static_cast<std::uint8_t>(index); }
 };
+
+// The 16-colour search remembers its recent answers: dithered rows meet the same colours
+// again and again, and the search is the dearest part of a pixel. Exact: a colour and the
+// two flags that change the search make the key.
+std::uint8_t CachedMatchColor16(std::uint8_t red, std::uint8_t green, std::uint8_t blue,
+                                std::uint32_t flags) {
+    constexpr int kCacheBits = 12;
+    static std::uint32_t keys[1 << kCacheBits];  // key + 1; 0: empty
+    static std::uint8_t answers[1 << kCacheBits];
+    const std::uint32_t searchFlags =
+        (flags & kFlagReduce4NoEntry0 ? 1u : 0u) | (flags & kFlagReduce4PlainGreys ? 2u : 0u);
+    const std::uint32_t key =
+        (std::uint32_t{red} << 16 | std::uint32_t{green} << 8 | blue) << 2 | searchFlags;
+    const std::uint32_t slot = (key * 2654435761u) >> (32 - kCacheBits);
+    if (keys[slot] != key + 1) {
+        keys[slot] = key + 1;
+        answers[slot] = static_cast<std::uint8_t>(ImageMatchColor16(red, green, blue, flags));
+    }
+    return answers[slot];
+}
 
 Choice FromPalette(const PaletteEntry3* palette, int index) {
     return {index, palette[index]};
@@ -90,7 +126,7 @@ void ImageDitherRow8(std::uint8_t* rowCopy, std::uint8_t* out, std::int16_t* err
 void ImageDitherRow4(std::uint8_t* rowCopy, std::uint8_t* out, std::int16_t* errors,
                      std::int32_t width, std::uint32_t flags) {
     auto quantise = [flags](std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
-        return FromPalette(DisplayColors16.data(), ImageMatchColor16(red, green, blue, flags));
+        return FromPalette(DisplayColors16.data(), CachedMatchColor16(red, green, blue, flags));
     };
     // Two pixels per byte, the first in the high nibble.
     auto emit = [out](std::int32_t x, int index) {
@@ -129,11 +165,6 @@ void FreeReducerRows(SerialImageContext* ctx) {
     ctx->info.reducerErrorRows = nullptr;
 }
 
-// A block size for ImageAlloc, or 0 when it does not fit its 32-bit argument.
-std::uint32_t BlockSize(std::uint64_t n) {
-    return n <= std::numeric_limits<std::uint32_t>::max() ? static_cast<std::uint32_t>(n) : 0;
-}
-
 // Allocates the row copy and the error row of a new reduction. On failure nothing stays
 // allocated, so the context is idle again and no later call can meet half a reducer.
 int StartReduction(SerialImageContext* ctx, int bits) {
@@ -141,18 +172,17 @@ int StartReduction(SerialImageContext* ctx, int bits) {
     if (width < 0 || ctx->info.height < 0 || ctx->work == nullptr || ctx->bits == nullptr) {
         return kOutOfMemory;  // the code for a bad argument
     }
-    // 24-bit DIB stride: ((width + 1) x 3) with the two low bits cleared.
-    const std::uint64_t inStride = static_cast<std::uint64_t>((width + 1) * 3) & ~std::uint64_t{3};
+    const std::uint64_t inStride = WorkStride24(width);
     const std::uint64_t outStride = RowStride(width, bits);
-    const std::uint64_t errorBytes =
-        static_cast<std::uint64_t>(width + 1) * 3 * sizeof(std::int16_t);
-    constexpr auto kStrideLimit =
-        static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max());
-    const std::uint32_t copyBytes = BlockSize(inStride + 3);
-    const std::uint32_t errorRowBytes = BlockSize(errorBytes);
-    if (inStride > kStrideLimit || copyBytes == 0 || errorRowBytes == 0) {
+    // The row copy has room for one more pixel; the error row one column more than the row.
+    std::uint64_t errorBytes = 0;
+    if (!FitsBlock(inStride + 3) ||
+        !CheckedMul(static_cast<std::uint64_t>(width) + 1, 3 * sizeof(std::int16_t), &errorBytes) ||
+        !FitsBlock(errorBytes)) {
         return kOutOfMemory;
     }
+    const auto copyBytes = static_cast<std::uint32_t>(inStride + 3);
+    const auto errorRowBytes = static_cast<std::uint32_t>(errorBytes);
     ctx->info.reducerRowCopy = static_cast<std::uint8_t*>(ImageAlloc(copyBytes));
     ctx->info.reducerErrorRows = static_cast<std::int16_t*>(ImageAlloc(errorRowBytes));
     if (ctx->info.reducerRowCopy == nullptr || ctx->info.reducerErrorRows == nullptr) {

@@ -46,8 +46,12 @@ void ImageDitherInit() {
         DitherTable.redIndex[v] = ImageNearestLevel(value, kRedLevels, kRedLevelCount);
         DitherTable.greenIndex[v] = ImageNearestLevel(value, kGreenLevels, kGreenLevelCount);
     }
-    for (auto& weight : DitherTable.weights) {
-        weight = static_cast<std::uint16_t>(ImageRandom() % kDitherWeightModulus);
+    for (int i = 0; i < kDitherWeightCount; ++i) {
+        const auto weight = static_cast<std::uint16_t>(ImageRandom() % kDitherWeightModulus);
+        const int a = weight >> 8;
+        DitherTable.weights[i] = weight;
+        DitherTable.shareRight[i] = static_cast<std::uint8_t>(a);
+        DitherTable.shareBelow[i] = static_cast<std::uint8_t>((weight & 255) % (63 - a));
     }
     DitherTable.built = true;
 }

@@ -33,6 +33,10 @@ struct DitherTables {
     std::uint8_t byteClamp[kByteClampHigh - kByteClampLow + 1];
     std::int16_t errorClamp[kErrorClampHigh - kErrorClampLow + 1];
     std::uint16_t weights[kDitherWeightCount];
+    // Each weight split once into the shares of its error that go right (a = w >> 8) and
+    // down (b = (w & 255) mod (63 - a)), in 64ths, so that no pixel divides.
+    std::uint8_t shareRight[kDitherWeightCount];
+    std::uint8_t shareBelow[kDitherWeightCount];
     bool built;
 };
 

@@ -131,10 +131,27 @@ Palette256 UserPalette = kGifPalette;
 
 int ImageNearestColor16(std::uint8_t red, std::uint8_t green, std::uint8_t blue, int first,
                         int last, int noGreyWeighting) {
-    return NearestEntry(DisplayColors16, red, green, blue, first, last, [&](int i, int d) {
+    // The ditherer asks once per pixel: one flat loop over the 16 entries, the greys'
+    // weight folded into a factor. A strictly smaller distance wins, so the earliest of
+    // equal ones stays, and an exact match (0) can never be beaten.
+    first = first < 0 ? 0 : first;
+    last = last > kDisplayColorCount - 1 ? kDisplayColorCount - 1 : last;
+    int best = 0;
+    int bestDistance = kNoDistance;
+    for (int i = first; i <= last; ++i) {
+        const PaletteEntry3& c = DisplayColors16[i];
+        const int dr = red - c.red;
+        const int dg = green - c.green;
+        const int db = blue - c.blue;
         const bool grey = i == kDarkGreyIndex || i == kLightGreyIndex;
-        return grey && noGreyWeighting == 0 ? d * kGreyWeight : d;
-    });
+        const int factor = grey && noGreyWeighting == 0 ? kGreyWeight : 1;
+        const int d = (dr * dr + dg * dg + db * db) * factor;
+        if (d < bestDistance) {
+            best = i;
+            bestDistance = d;
+        }
+    }
+    return best;
 }
 
 int ImageNearestColor256(std::uint8_t red, std::uint8_t green, std::uint8_t blue, int first,

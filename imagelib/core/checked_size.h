@@ -16,6 +16,8 @@ constexpr std::uint64_t kMaxBlockBytes = 0x7FFFFFFF;
 // Pixels one image may have (width x height of its result rows), so that no declared size
 // makes a load allocate or dither more than its data could ever hold.
 constexpr std::uint64_t kMaxImagePixels = IMAGELIB_MAX_PIXELS;
+// Rows one image may have: every row costs a step of work whatever its width.
+constexpr std::uint64_t kMaxImageRows = IMAGELIB_MAX_ROWS;
 
 // Bytes of one stored DIB row: width pixels of bits each, padded to 4 bytes.
 // width and bits are at most 32-bit values, so the product cannot overflow 64 bits.
@@ -44,11 +46,12 @@ inline bool FitsBlock(std::uint64_t bytes) {
     return bytes <= kMaxBlockBytes;
 }
 
-// True when a width x height image is within the pixel limit and both are positive.
+// True when a width x height image is within the pixel and row limits and both are
+// positive.
 inline bool ImageSizeAllowed(std::uint64_t width, std::uint64_t height) {
     std::uint64_t pixels;
-    return width > 0 && height > 0 && CheckedMul(width, height, &pixels) &&
-           pixels <= kMaxImagePixels;
+    return width > 0 && height > 0 && height <= kMaxImageRows &&
+           CheckedMul(width, height, &pixels) && pixels <= kMaxImagePixels;
 }
 
 // Bytes of height rows of width pixels at bits per pixel, or false when the rows pass

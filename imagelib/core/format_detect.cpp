@@ -1,35 +1,44 @@
 // Format detection: by the data's first bytes when there is data, else by the name's
 // extension. Detection reads at most the first 8 bytes and never moves the cursor.
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <cwchar>
 
 #include "core/format_driver.h"
 #include "core/mem_stream.h"
 #include "core/result_codes.h"
+#include "core/stream_reader.h"
 #include "imagelib.h"
 
 namespace imagelib {
 namespace {
 
-// Byte i of the data; bytes beyond its end count as zero.
-std::uint8_t DataByte(const ImageMemStream* s, std::int32_t i) {
-    return i < s->size ? s->base[i] : 0;
-}
+// Detection looks at the first bytes of the data only.
+constexpr std::int32_t kHeadBytes = 8;
 
-std::uint16_t DataU16(const ImageMemStream* s, std::int32_t i) {
-    return static_cast<std::uint16_t>(DataByte(s, i) | DataByte(s, i + 1) << 8);
-}
+// The first bytes of the data; bytes beyond its end count as zero, so that a short source
+// matches no magic that it does not hold.
+struct Head {
+    std::uint8_t bytes[kHeadBytes] = {};
+
+    explicit Head(const ImageMemStream* s) {
+        if (s->base != nullptr && s->size > 0)
+            std::memcpy(bytes, s->base, static_cast<std::size_t>(std::min(s->size, kHeadBytes)));
+    }
+    std::uint16_t U16(std::int32_t i) const { return LoadU16LE(bytes + i); }
+};
 
 // Bytes 2 to 7 of the PNG signature, after its magic 0x89 'P'.
-bool HasPngSignatureTail(const ImageMemStream* s) {
-    return DataU16(s, 2) == 0x474E && DataU16(s, 4) == 0x0A0D && DataU16(s, 6) == 0x0A1A;
+bool HasPngSignatureTail(const Head& head) {
+    return head.U16(2) == 0x474E && head.U16(4) == 0x0A0D && head.U16(6) == 0x0A1A;
 }
 
-bool MagicMatches(const ImageMemStream* s, std::uint32_t format, std::uint16_t magic) {
+bool MagicMatches(const Head& head, std::uint32_t format, std::uint16_t magic) {
     // An empty slot matches nothing: data starting with two zero bytes is no format.
-    if (magic == 0 || DataU16(s, 0) != magic)
+    if (magic == 0 || head.U16(0) != magic)
         return false;
-    return format != kFormatPng || HasPngSignatureTail(s);
+    return format != kFormatPng || HasPngSignatureTail(head);
 }
 
 // True when one word of the extension list equals the whole extension.
@@ -59,7 +68,8 @@ int ImageDetectFormat(const wchar_t* path, std::uint32_t* format, const ImageMem
         ImageDriverRow(row)->describe(&info);
         bool found = false;
         if (s != nullptr) {
-            found = MagicMatches(s, row, info.magic1) || MagicMatches(s, row, info.magic2);
+            const Head head(s);
+            found = MagicMatches(head, row, info.magic1) || MagicMatches(head, row, info.magic2);
         } else if (path != nullptr) {
             found = ExtensionListed(info.extensions, extension);
         }

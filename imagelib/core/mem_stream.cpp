@@ -7,14 +7,13 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "core/checked_size.h"
+#include "core/result_codes.h"
 #include "core/tracked_memory.h"
 #include "win32/wide_files.h"
 
 namespace imagelib {
 namespace {
-
-// Sources are addressed with a signed 32-bit size.
-constexpr std::int64_t kMaxStreamSize = 0x7FFFFFFF;
 
 std::intptr_t Address(const std::uint8_t* p) {
     return reinterpret_cast<std::intptr_t>(p);
@@ -35,13 +34,14 @@ std::int64_t FileSize(std::FILE* f) {
     if (std::fseek(f, 0, SEEK_END) != 0)
         return -1;
     const long end = std::ftell(f);
-    if (end < 0 || end > kMaxStreamSize || std::fseek(f, 0, SEEK_SET) != 0)
+    if (end < 0 || end > static_cast<std::int64_t>(kMaxBlockBytes) ||
+        std::fseek(f, 0, SEEK_SET) != 0)
         return -1;
     return end;
 }
 
 ImageMemStream* NewStream(std::int64_t size) {
-    if (size <= 0 || size > kMaxStreamSize)
+    if (size <= 0 || size > static_cast<std::int64_t>(kMaxBlockBytes))
         return nullptr;
     auto* s = static_cast<ImageMemStream*>(ImageAlloc(sizeof(ImageMemStream)));
     if (s == nullptr)
@@ -56,7 +56,8 @@ ImageMemStream* NewStream(std::int64_t size) {
     return s;
 }
 
-ImageMemStream* OpenFile(const wchar_t* path, const wchar_t* mode) {
+ImageMemStream* OpenFile(const wchar_t* path, const wchar_t* mode, int* code) {
+    *code = kNotFound;
     struct _stat st;
     if (path == nullptr || _wstat(path, &st) != 0)
         return nullptr;
@@ -65,8 +66,11 @@ ImageMemStream* OpenFile(const wchar_t* path, const wchar_t* mode) {
         return nullptr;
     ImageMemStream* s = nullptr;
     const std::int64_t size = FileSize(f);
-    if (size > 0)
+    if (size > 0) {
         s = NewStream(size);
+        if (s == nullptr)
+            *code = kOutOfMemory;
+    }
     // A short read would hand on zeros as if they were the file's: the open fails instead.
     if (s != nullptr && std::fread(s->base, 1, static_cast<std::size_t>(size), f) !=
                             static_cast<std::size_t>(size)) {
@@ -79,14 +83,22 @@ ImageMemStream* OpenFile(const wchar_t* path, const wchar_t* mode) {
 
 }  // namespace
 
-ImageMemStream* ImageMemStreamOpen(const wchar_t* path, const void* buf, std::uint32_t len,
-                                   const wchar_t* mode) {
+ImageMemStream* ImageMemStreamOpenSource(const wchar_t* path, const void* buf, std::uint32_t len,
+                                         const wchar_t* mode, int* code) {
+    int unused = kOk;
+    code = code != nullptr ? code : &unused;
     if (buf == nullptr || len == 0)
-        return OpenFile(path, mode);
+        return OpenFile(path, mode, code);
     ImageMemStream* s = NewStream(len);
+    *code = s != nullptr ? kOk : kOutOfMemory;
     if (s != nullptr)
         HugeMemCopy(s->base, buf, static_cast<std::int32_t>(len));
     return s;
+}
+
+ImageMemStream* ImageMemStreamOpen(const wchar_t* path, const void* buf, std::uint32_t len,
+                                   const wchar_t* mode) {
+    return ImageMemStreamOpenSource(path, buf, len, mode, nullptr);
 }
 
 std::int32_t ImageMemStreamRead(void* dst, std::uint32_t elementSize, std::uint32_t count,
@@ -136,42 +148,6 @@ std::int32_t ImageMemStreamFree(ImageMemStream* s) {
     ImageFree(s->base);
     ImageFree(s);
     return 0;
-}
-
-ImageByteReader* ImageByteReaderOpen(ImageMemStream* s) {
-    auto* r = static_cast<ImageByteReader*>(ImageAlloc(sizeof(ImageByteReader)));
-    if (r == nullptr)
-        return nullptr;
-    r->position = 0;
-    r->fill = 0;
-    r->stream = s;
-    return r;
-}
-
-std::uint8_t ImageByteReaderNext(ImageByteReader* r) {
-    if (r->position >= r->fill) {
-        r->fill = ImageMemStreamRead(r->buffer, 1, kByteReaderBufferSize, r->stream);
-        r->position = 0;
-    }
-    // At the end of the data the refill reads nothing and the first byte of the last
-    // piece comes back; users bound their reading by their own counts.
-    const std::uint8_t b = r->buffer[r->position];
-    if (r->position < r->fill)
-        ++r->position;
-    return b;
-}
-
-std::uint32_t ImageReadU32LE(ImageMemStream* s) {
-    std::uint8_t b[4] = {0, 0, 0, 0};
-    ImageMemStreamRead(b, 1, 4, s);
-    return static_cast<std::uint32_t>(b[0]) | static_cast<std::uint32_t>(b[1]) << 8 |
-           static_cast<std::uint32_t>(b[2]) << 16 | static_cast<std::uint32_t>(b[3]) << 24;
-}
-
-std::uint16_t ImageReadU16LE(ImageMemStream* s) {
-    std::uint8_t b[2] = {0, 0};
-    ImageMemStreamRead(b, 1, 2, s);
-    return static_cast<std::uint16_t>(b[0] | b[1] << 8);
 }
 
 }  // namespace imagelib

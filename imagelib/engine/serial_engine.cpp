@@ -2,6 +2,7 @@
 // percent queries on the caller's two words.
 #include "engine/serial_engine.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <initializer_list>
 
@@ -18,10 +19,9 @@ namespace {
 
 constexpr std::int32_t kRowsPerStep = 10;
 constexpr std::int32_t kRowsPerStepOneShot = 8192;
-constexpr std::uint32_t kLogPaletteBytes = 4 + 256 * 4;
+// A LOGPALETTE of 256 entries (1028 bytes), in a block of 1032 as callers have always had.
+constexpr std::uint32_t kLogPaletteBytes = 1032;
 constexpr std::uint32_t kKeyBit = 0x80000000;
-// The result DIB (rows plus header and colour table) must fit one global block.
-constexpr std::uint64_t kMaxWorkSize = kGlobalMaxBlockSize - kPackedDibRowsOffset;
 
 int DisplayClassOfScreen() {
     HDC dc = GetDC(0);
@@ -41,6 +41,12 @@ bool KnownDepth(std::int32_t bpp) {
 // read: 68, or an error code that leaves the driver to be ended by the caller.
 int BeginAfterHeader(SerialImageContext* ctx, bool reduceRequested) {
     ImageInfo& info = ctx->info;
+    // Drivers turn what their formats allow (top-down rows, say) into positive sizes; a
+    // size that is still not positive has no image to hold. An image beyond the pixel
+    // limit is refused here, for every format, before anything is sized from it.
+    if (!ImageSizeAllowed(static_cast<std::uint64_t>(std::max(info.width, 0)),
+                          static_cast<std::uint64_t>(std::max(info.height, 0))))
+        return kOutOfMemory;
     int r = ImageDriverReadPalette(ctx->stream, ctx->formatIndex, &info, ctx->palette);
     if (r != kOk)
         return r;
@@ -55,15 +61,11 @@ int BeginAfterHeader(SerialImageContext* ctx, bool reduceRequested) {
     }
     if (!KnownDepth(info.bitsPerPixel))
         return kNotSupported;
-    // Drivers turn what their formats allow (top-down rows, say) into positive sizes; a
-    // size that is still not positive has no image to hold.
-    if (info.width <= 0 || info.height <= 0)
-        return kOutOfMemory;
-    const std::uint64_t workSize =
-        info.bitsPerPixel == 32
-            ? static_cast<std::uint64_t>(info.width) * 4 * static_cast<std::uint64_t>(info.height)
-            : static_cast<std::uint64_t>(info.height) * WorkStride24(info.width);
-    if (workSize > kMaxWorkSize)
+    // Room for 24-bit rows (32-bit ones for a 32-bit image) whatever the depth, so that
+    // neither the reduction nor the mask cleaning needs another result block.
+    std::uint64_t workSize = 0;
+    if (!RowsBytes(info.width, info.height, info.bitsPerPixel == 32 ? 32 : 24, &workSize) ||
+        !FitsBlock(workSize + kPackedDibRowsOffset))
         return kOutOfMemory;
     ctx->workSize = static_cast<std::int32_t>(workSize);
     ctx->dibHandle = GlobalAlloc(GHND, workSize + kPackedDibRowsOffset);
@@ -131,11 +133,21 @@ int DecodeStep(SerialImageContext* ctx, std::uint32_t* a, std::uint32_t* b, std:
     return r;
 }
 
-int ReduceStep(SerialImageContext* ctx, std::uint32_t* flags) {
-    int r = SerialImageReduceStep(ctx, 0);
+int ReduceStep(SerialImageContext* ctx, std::uint32_t* a, std::uint32_t* b, std::uint32_t* flags) {
+    // As many rows per call as the decoding takes; the reducer converts one per call.
+    int r = kStepAgain;
+    for (std::int32_t i = 0; i < std::max(1, ctx->rowsPerStep) && r == kStepAgain; ++i)
+        r = SerialImageReduceStep(ctx, 0);
     ++ctx->steps;
-    if (r != kStepDone)
+    if (r == kStepAgain)
         return r;
+    // An error ends the load like a failed decoding: freed, and the words cleared, as the
+    // header promises for every error of SerialImageNext.
+    if (r != kStepDone) {
+        ctx->state |= kStateIdle;
+        SerialImageCleanup(a, b);
+        return r;
+    }
     SerialImageReduceStep(ctx, 1);
     StoreFlags(ctx, flags);
     ctx->state = kStatePalette;
@@ -225,7 +237,7 @@ int32_t SerialImageNext(uint32_t* a, uint32_t* b, uint32_t* flags, int32_t* tran
         case kStateDecode:
             return DecodeStep(ctx, a, b, flags, transparentIndex);
         case kStateReduce:
-            return ReduceStep(ctx, flags);
+            return ReduceStep(ctx, a, b, flags);
         case kStatePalette:
             SerialImagePaletteStep(ctx);
             StoreFlags(ctx, flags);

@@ -22,6 +22,14 @@ SerialImageContext* ImageNewContext();
 // error code. On an error everything stays on the context for the creator's clean-up.
 int SerialImageBegin(SerialImageContext* ctx);
 
+// True when a colour reduction runs after the decoding and reports percent 50 to 100
+// itself; drivers then report their decoding as 0 to 50.
+bool ImageReductionFollows(const SerialImageContext* ctx);
+// The percent a driver reports after done of total units (rows, bytes...) of its decoding:
+// 0 to 100, or 0 to 50 when a reduction follows. A total of 0 counts as finished.
+std::int32_t ImageDecodePercent(const SerialImageContext* ctx, std::int64_t done,
+                                std::int64_t total);
+
 int SerialImageReduceStep(SerialImageContext* ctx, int abort);  // 68, 69 or 1
 int SerialImagePaletteStep(SerialImageContext* ctx);            // 69
 // Builds the header, colour table and logical palette, places a frame on its logical

@@ -61,8 +61,13 @@ bool PlaceOnScreen(SerialImageContext* ctx, const KeyIndexes& keys) {
     const std::int64_t screenW = std::max(ctx->screenWidth, 0);
     const std::int64_t screenH = std::max(ctx->screenHeight, 0);
     const std::uint64_t dstStride = RowStride(screenW, bpp);
-    const std::uint64_t imageSize = static_cast<std::uint64_t>(screenH) * dstStride;
-    if (imageSize + kPackedDibRowsOffset > kGlobalMaxBlockSize)
+    // The screen is an image of its own: within the pixel limit and one block.
+    std::uint64_t pixels = 0;
+    std::uint64_t imageSize = 0;
+    if (!CheckedMul(screenW, screenH, &pixels) || pixels > kMaxImagePixels ||
+        static_cast<std::uint64_t>(screenH) > kMaxImageRows ||
+        !RowsBytes(screenW, screenH, bpp, &imageSize) ||
+        !FitsBlock(imageSize + kPackedDibRowsOffset))
         return false;
     const HGLOBAL handle = GlobalAlloc(GHND, imageSize + kPackedDibRowsOffset);
     if (handle == 0)

@@ -8,9 +8,9 @@
 namespace imagelib {
 
 bool ImageAllocWork24(SerialImageContext* ctx) {
-    const std::uint64_t size =
-        static_cast<std::uint64_t>(ctx->info.height) * WorkStride24(ctx->info.width);
-    if (ctx->info.height <= 0 || size > 0xFFFFFFFFull)
+    std::uint64_t size = 0;
+    if (ctx->info.width <= 0 || ctx->info.height <= 0 ||
+        !RowsBytes(ctx->info.width, ctx->info.height, 24, &size))
         return false;
     auto* work = static_cast<std::uint8_t*>(ImageAlloc(static_cast<std::uint32_t>(size)));
     if (work == nullptr)
@@ -20,39 +20,54 @@ bool ImageAllocWork24(SerialImageContext* ctx) {
     return true;
 }
 
+namespace {
+
+void PutColour(std::uint8_t* out, const PaletteEntry3& c) {
+    out[0] = c.blue;
+    out[1] = c.green;
+    out[2] = c.red;
+}
+
+// One row of palette indices of bpp bits (1, 4 or 8), most significant bits first, as
+// blue, green, red.
+void ExpandIndexedRow(const std::uint8_t* in, std::uint8_t* out, std::int64_t width, int bpp,
+                      const PaletteEntry3* palette) {
+    if (bpp == 8) {
+        for (std::int64_t x = 0; x < width; ++x)
+            PutColour(out + x * 3, palette[in[x]]);
+    } else if (bpp == 4) {
+        for (std::int64_t x = 0; x + 1 < width; x += 2) {
+            PutColour(out + x * 3, palette[in[x / 2] >> 4]);
+            PutColour(out + x * 3 + 3, palette[in[x / 2] & 0x0F]);
+        }
+        if (width % 2 == 1)  // an odd last pixel: the high nibble of the last byte
+            PutColour(out + (width - 1) * 3, palette[in[width / 2] >> 4]);
+    } else {
+        for (std::int64_t x = 0; x < width; ++x)
+            PutColour(out + x * 3, palette[(in[x / 8] >> (7 - x % 8)) & 1]);
+    }
+}
+
+}  // namespace
+
 void ImageExpandTo24(SerialImageContext* ctx) {
     const std::int64_t width = ctx->info.width;
     const std::int64_t height = ctx->info.height;
     const std::int32_t bpp = ctx->info.bitsPerPixel;
     const std::uint64_t inStride = RowStride(width, bpp);
     const std::uint64_t outStride = WorkStride24(width);
-    const PaletteEntry3* palette = ctx->palette;
     for (std::int64_t y = 0; y < height; ++y) {
         const std::uint8_t* in = ctx->bits + y * inStride;
         std::uint8_t* out = ctx->work + y * outStride;
-        for (std::int64_t x = 0; x < width; ++x, out += 3) {
-            if (bpp == 24) {
-                std::memcpy(out, in + x * 3, 3);
-                continue;
-            }
-            if (bpp == 32) {  // the fourth byte (alpha) is dropped
-                std::memcpy(out, in + x * 4, 3);
-                continue;
-            }
-            std::uint8_t index = 0;
-            if (bpp == 1) {
-                index = (in[x / 8] >> (7 - x % 8)) & 1;
-            } else if (bpp == 4) {
-                index = (x % 2 == 0) ? in[x / 2] >> 4 : in[x / 2] & 0x0F;
-            } else if (bpp == 8) {
-                index = in[x];
-            } else {
-                continue;
-            }
-            out[0] = palette[index].blue;
-            out[1] = palette[index].green;
-            out[2] = palette[index].red;
+        if (bpp == 24) {
+            std::memcpy(out, in, static_cast<std::size_t>(width * 3));
+        } else if (bpp == 32) {  // the fourth byte (alpha) is dropped
+            for (std::int64_t x = 0; x < width; ++x)
+                std::memcpy(out + x * 3, in + x * 4, 3);
+        } else if (bpp == 1 || bpp == 4 || bpp == 8) {
+            ExpandIndexedRow(in, out, width, bpp, ctx->palette);
         }
+        // Other depths leave the work row zero.
     }
 }
 

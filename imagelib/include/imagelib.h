@@ -78,9 +78,10 @@ enum {
     IMAGELIB_GIF_BAD_CODE_SIZE = 1102,  /* LZW minimum code size outside 2 to 9 */
 };
 
-/* The most pixels (width x height) one image may have; a larger one fails with 1. It keeps
- * the memory and time of a load within what its data can justify. */
-enum { IMAGELIB_MAX_PIXELS = 64 * 1024 * 1024 };
+/* The most pixels (width x height) and the most rows one image may have; a larger image
+ * fails with 1 in the first step, whatever its format. They keep the memory and the time
+ * of a load within what its data can justify: a few bytes may declare any size. */
+enum { IMAGELIB_MAX_PIXELS = 16 * 1024 * 1024, IMAGELIB_MAX_ROWS = 1024 * 1024 };
 
 /* Bits of the flags word (in: requests; out: the word as the load changed it). */
 enum {

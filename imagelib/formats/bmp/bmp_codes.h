@@ -8,6 +8,8 @@ namespace imagelib {
 // The data starts neither with "BM" nor with "BA" followed by "BM" at offset 14 (the
 // value is shared with "not a GIF file").
 constexpr int kBmpNoFileHeader = kNotGif;
+// The data ends inside the file header or the information header.
+constexpr int kBmpShortHeader = kReadError;
 // Width or height 0, or a negative width (a negative height is a top-down image).
 constexpr int kBmpBadSize = kBmpEmptyImage;
 constexpr int kBmpBadPlaneCount = 300;   // plane count other than 1

@@ -7,10 +7,10 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 
-#include "core/load_flags.h"
-#include "core/tracked_memory.h"
+#include "core/checked_size.h"
+#include "core/stream_reader.h"
+#include "engine/serial_engine.h"
 #include "formats/bmp/bmp_codes.h"
 #include "formats/bmp/bmp_state.h"
 
@@ -19,17 +19,12 @@ namespace {
 
 constexpr std::uint16_t kMagicArray = 0x4142;   // "BA", an OS/2 bitmap array
 constexpr std::uint16_t kMagicBitmap = 0x4D42;  // "BM"
-constexpr std::int32_t kArrayHeaderRest = 12;   // array size, next element, screen size
+constexpr std::int64_t kArrayHeaderRest = 12;   // array size, next element, screen size
 constexpr std::uint32_t kFileHeaderSize = 14;
 constexpr std::uint32_t kCoreHeaderSize = 12;
 constexpr std::uint32_t kMinInfoHeaderSize = 16;
 constexpr std::uint32_t kMaxInfoHeaderSize = 64;
 constexpr std::uint32_t kCorePaletteOffset = kFileHeaderSize + kCoreHeaderSize;
-
-// The engine gives every image room for 24-bit rows and sizes them in 32 bits, and no
-// source holds 2 GiB or more: an image whose 24-bit rows pass that is refused as too large
-// before any block is sized.
-constexpr std::uint64_t kMaxRowBytes = 0x7FFFFFFF;
 
 bool ValidHeaderSize(std::uint32_t size) {
     if (size < kMinInfoHeaderSize || size > kMaxInfoHeaderSize) {
@@ -41,15 +36,6 @@ bool ValidHeaderSize(std::uint32_t size) {
 
 bool ValidBitCount(std::uint32_t bits) {
     return bits == 1 || bits == 4 || bits == 8 || bits == 24;
-}
-
-std::uint32_t U32At(const std::uint8_t* p) {
-    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
-           std::uint32_t(p[3]) << 24;
-}
-
-std::uint16_t U16At(const std::uint8_t* p) {
-    return std::uint16_t(p[0] | p[1] << 8);
 }
 
 // The checks the core and the information header share; 0 when the image can be loaded.
@@ -66,8 +52,8 @@ int CheckAndStore(ImageInfo* info, BmpState& st, std::int64_t width, std::int64_
         return kBmpBadBitCount;
     }
     st.topDown = height < 0 ? 1 : 0;
-    height = std::abs(height);
-    if (RowStride(width, 24) * static_cast<std::uint64_t>(height) > kMaxRowBytes) {
+    height = height < 0 ? -height : height;
+    if (!ImageSizeAllowed(static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height))) {
         return kOutOfMemory;
     }
     info->width = static_cast<std::int32_t>(width);
@@ -76,30 +62,33 @@ int CheckAndStore(ImageInfo* info, BmpState& st, std::int64_t width, std::int64_
     return kOk;
 }
 
-int ReadCoreHeader(ImageMemStream* s, ImageInfo* info, BmpState& st) {
-    const std::uint16_t width = ImageReadU16LE(s);
-    const std::uint16_t height = ImageReadU16LE(s);
-    const std::uint16_t planes = ImageReadU16LE(s);
-    const std::uint16_t bits = ImageReadU16LE(s);
+int ReadCoreHeader(StreamReader& in, ImageInfo* info, BmpState& st) {
+    std::uint8_t fields[kCoreHeaderSize - 4];
+    if (!in.Read(fields, sizeof fields)) {
+        return kBmpShortHeader;
+    }
     st.infoHeader = 0;
     st.compression = kBmpCompressionNone;
     st.coloursUsed = 0;
-    return CheckAndStore(info, st, width, height, planes, bits);
+    return CheckAndStore(info, st, LoadU16LE(fields), LoadU16LE(fields + 2), LoadU16LE(fields + 4),
+                         LoadU16LE(fields + 6));
 }
 
-// The fields behind the size, as far as the header reaches; the ones it does not reach,
-// and bytes past the end of the data, read as zero.
-int ReadInfoHeader(ImageMemStream* s, ImageInfo* info, BmpState& st, std::uint32_t size) {
+// The fields behind the size, as far as the header reaches; the ones it does not reach
+// are zero. A file that ends inside its header has no image to read.
+int ReadInfoHeader(StreamReader& in, ImageInfo* info, BmpState& st, std::uint32_t size) {
     constexpr std::uint32_t kCompressionEnds = 16;  // compression is there above this size
     constexpr std::uint32_t kColoursUsedEnds = 32;
     std::uint8_t fields[kMaxInfoHeaderSize - 4] = {};
-    ImageMemStreamRead(fields, 1, size - 4, s);
-    const auto width = static_cast<std::int32_t>(U32At(fields));
-    const auto height = static_cast<std::int32_t>(U32At(fields + 4));
-    const std::uint16_t planes = U16At(fields + 8);
-    const std::uint16_t bits = U16At(fields + 10);
-    const std::uint32_t compression = size > kCompressionEnds ? U32At(fields + 12) : 0;
-    std::uint32_t coloursUsed = size > kColoursUsedEnds ? U32At(fields + 28) : 0;
+    if (!in.Read(fields, size - 4)) {
+        return kBmpShortHeader;
+    }
+    const auto width = static_cast<std::int32_t>(LoadU32LE(fields));
+    const auto height = static_cast<std::int32_t>(LoadU32LE(fields + 4));
+    const std::uint16_t planes = LoadU16LE(fields + 8);
+    const std::uint16_t bits = LoadU16LE(fields + 10);
+    const std::uint32_t compression = size > kCompressionEnds ? LoadU32LE(fields + 12) : 0;
+    std::uint32_t coloursUsed = size > kColoursUsedEnds ? LoadU32LE(fields + 28) : 0;
     // 0 means the whole palette of the depth, except at 24 bits, which have none.
     if (coloursUsed == 0 && bits != 24 && bits < 32) {
         coloursUsed = 1u << bits;
@@ -122,15 +111,14 @@ BmpRows RowsOf(SerialImageContext* ctx) {
 }
 
 // Reads up to rowsPerStep stored rows; a top-down file's rows go straight to their
-// bottom-up place. A file that ends early leaves the missing rows zero. True at the end.
-bool ReadUncompressed(ImageMemStream* s, BmpState& st, const BmpRows& rows,
+// bottom-up place. True at the end. Missing data reads as zero: a file that ends early
+// keeps the part of the row it holds, and the rows after it stay as they started, zero.
+bool ReadUncompressed(StreamReader& in, BmpState& st, const BmpRows& rows,
                       std::int64_t rowsPerStep) {
     const std::int64_t stop = std::min(rows.height, st.rowsDone + rowsPerStep);
     for (; st.rowsDone < stop; ++st.rowsDone) {
         const std::int64_t row = st.topDown ? rows.height - 1 - st.rowsDone : st.rowsDone;
-        const auto stride = static_cast<std::uint32_t>(rows.stride);
-        if (ImageMemStreamRead(rows.bits + row * rows.stride, 1, stride, s) <
-            static_cast<std::int32_t>(stride)) {
+        if (in.ReadSome(rows.bits + row * rows.stride, rows.stride) < rows.stride) {
             st.rowsDone = rows.height;
             return true;
         }
@@ -145,34 +133,16 @@ void FlipRows(const BmpRows& rows) {
     }
 }
 
-void EndDecoding(BmpState& st) {
-    ImageFree(st.reader);
-    st.reader = nullptr;
-    st.ended = 1;
-}
-
 // The first decoding call: position the stream and set up the decoder; 0, or an error.
-int StartDecoding(SerialImageContext* ctx, BmpState& st, const BmpRows& rows) {
+int StartDecoding(StreamReader& in, BmpState& st) {
     if (st.compression != kBmpCompressionNone && st.compression != kBmpCompressionRle8 &&
         st.compression != kBmpCompressionRle4) {
         return kBmpBadCompression;
     }
     st.x = 0;
     st.rowsDone = 0;
-    st.ended = 0;
-    // Skipped and missing pixels are index 0; RLE4 ors its nibbles into the bytes.
-    HugeMemSet(rows.bits, 0, static_cast<std::uint32_t>(rows.total));
-    if (st.bitsOffset > 0x7FFFFFFF) {
-        st.ended = 1;  // the pixel data lies beyond any source: the image stays blank
-        return kOk;
-    }
-    ImageMemStreamSeek(ctx->stream, static_cast<std::int32_t>(st.bitsOffset), kSeekSet);
-    if (st.compression != kBmpCompressionNone) {
-        st.reader = ImageByteReaderOpen(ctx->stream);
-        if (st.reader == nullptr) {
-            return kOutOfMemory;
-        }
-    }
+    // Pixel data that lies beyond the data is missing as a whole: the image stays blank.
+    st.ended = in.Seek(st.bitsOffset) ? 0 : 1;
     return kOk;
 }
 
@@ -187,28 +157,33 @@ int BmpDescribe(ImageFormatInfo* info) {
 
 int BmpReadHeader(const wchar_t*, ImageMemStream* s, ImageInfo* info, std::uint32_t) {
     BmpState& st = DriverState<BmpState>(info);
-    ImageMemStreamSeek(s, 0, kSeekSet);
-    std::uint16_t magic = ImageReadU16LE(s);
-    if (magic == kMagicArray) {
-        ImageMemStreamSeek(s, kArrayHeaderRest, kSeekCur);
-        magic = ImageReadU16LE(s);
+    StreamReader in(s);
+    std::uint16_t magic = 0;
+    if (!in.Seek(0) || !in.U16LE(&magic)) {
+        return kBmpNoFileHeader;
+    }
+    if (magic == kMagicArray && !(in.Skip(kArrayHeaderRest) && in.U16LE(&magic))) {
+        return kBmpNoFileHeader;
     }
     if (magic != kMagicBitmap) {
         return kBmpNoFileHeader;
     }
-    st.fileHeaderPos = static_cast<std::uint32_t>(ImageMemStreamTell(s) - 2);
-    ImageReadU32LE(s);  // file size
-    ImageReadU32LE(s);  // two reserved words
-    st.bitsOffset = ImageReadU32LE(s);
-    const std::uint32_t headerSize = ImageReadU32LE(s);
+    st.fileHeaderPos = static_cast<std::uint32_t>(in.Position() - 2);
+    // File size and two reserved words, skipped; the bits offset; the header's size.
+    std::uint8_t fields[16];
+    if (!in.Read(fields, sizeof fields)) {
+        return kBmpShortHeader;
+    }
+    st.bitsOffset = LoadU32LE(fields + 8);
+    const std::uint32_t headerSize = LoadU32LE(fields + 12);
     st.headerSize = headerSize;
     if (headerSize == kCoreHeaderSize) {
-        return ReadCoreHeader(s, info, st);
+        return ReadCoreHeader(in, info, st);
     }
     if (!ValidHeaderSize(headerSize)) {
         return kBmpBadHeaderSize;
     }
-    return ReadInfoHeader(s, info, st, headerSize);
+    return ReadInfoHeader(in, info, st, headerSize);
 }
 
 int BmpReadPalette(ImageMemStream* s, ImageInfo* info, PaletteEntry3* palette) {
@@ -221,11 +196,16 @@ int BmpReadPalette(ImageMemStream* s, ImageInfo* info, PaletteEntry3* palette) {
     const std::uint32_t entrySize = st.infoHeader ? 4 : 3;
     const std::uint32_t count =
         st.infoHeader ? std::min<std::uint32_t>(st.coloursUsed, 256) : 1u << info->bitsPerPixel;
-    const std::uint32_t offset =
-        st.fileHeaderPos + (st.infoHeader ? kFileHeaderSize + st.headerSize : kCorePaletteOffset);
-    ImageMemStreamSeek(s, static_cast<std::int32_t>(offset), kSeekSet);
+    const std::int64_t offset =
+        std::int64_t{st.fileHeaderPos} +
+        (st.infoHeader ? kFileHeaderSize + st.headerSize : kCorePaletteOffset);
+    // Missing data reads as zero: entries the file does not hold (all of them when the
+    // palette would start past its end) stay black.
+    StreamReader in(s);
     std::uint8_t entries[256 * 4] = {};
-    ImageMemStreamRead(entries, 1, count * entrySize, s);
+    if (in.Seek(offset)) {
+        in.ReadSome(entries, std::int64_t{count} * entrySize);
+    }
     for (std::uint32_t i = 0; i < count; ++i) {
         const std::uint8_t* e = entries + std::size_t{i} * entrySize;
         palette[i] = PaletteEntry3{e[2], e[1], e[0]};
@@ -236,14 +216,15 @@ int BmpReadPalette(ImageMemStream* s, ImageInfo* info, PaletteEntry3* palette) {
 int BmpDecodeStep(SerialImageContext* ctx, int abort) {
     BmpState& st = DriverState<BmpState>(&ctx->info);
     if (abort) {
-        EndDecoding(st);
+        st.ended = 1;
         st.firstCall = 0;
         return kStepDone;
     }
+    StreamReader in(ctx->stream);
     const BmpRows rows = RowsOf(ctx);
     if (st.firstCall) {
-        const int r = StartDecoding(ctx, st, rows);
         st.firstCall = 0;
+        const int r = StartDecoding(in, st);
         if (r != kOk) {
             return r;
         }
@@ -252,31 +233,26 @@ int BmpDecodeStep(SerialImageContext* ctx, int abort) {
         const std::int64_t rowsPerStep = std::max(1, ctx->rowsPerStep);
         bool done = false;
         if (st.compression == kBmpCompressionNone) {
-            done = ReadUncompressed(ctx->stream, st, rows, rowsPerStep);
+            done = ReadUncompressed(in, st, rows, rowsPerStep);
         } else {
             // RLE8 writes rows of one byte per pixel whatever the bit count says; every
             // write still stays inside the rows at the file's depth.
             const int pixelBits = st.compression == kBmpCompressionRle8 ? 8 : 4;
             BmpRows rleRows = rows;
             rleRows.stride = static_cast<std::int64_t>(RowStride(rows.width, pixelBits));
-            done = BmpDecodeRle(st, rleRows, pixelBits, rowsPerStep);
+            done = BmpDecodeRle(in, st, rleRows, pixelBits, rowsPerStep);
             if (done && st.topDown) {
                 FlipRows(rows);
             }
         }
         if (done) {
-            EndDecoding(st);
-            st.rowsDone = rows.height;
+            st.ended = 1;
         }
     }
-    // The reducer reports the second half of the progress when it will run: 0x20 on any
-    // image but a 4-bit one, which it reduces only for a palette display.
-    const bool reduced = (ctx->flags & kFlagReduce) != 0 &&
-                         (ctx->info.bitsPerPixel != 4 || ctx->info.displayClass == 8);
-    const std::int64_t scale = reduced ? 50 : 100;
-    const std::int64_t done = std::min<std::int64_t>(st.rowsDone, rows.height);
-    ctx->info.percent =
-        static_cast<std::int32_t>(rows.height > 0 ? done * scale / rows.height : scale);
+    if (st.ended) {
+        st.rowsDone = rows.height;
+    }
+    ctx->info.percent = ImageDecodePercent(ctx, st.rowsDone, rows.height);
     return st.ended ? kStepDone : kStepAgain;
 }
 

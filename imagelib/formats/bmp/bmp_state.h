@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "core/mem_stream.h"
+#include "core/stream_reader.h"
 
 namespace imagelib {
 
@@ -21,14 +21,14 @@ struct BmpState {
     std::uint32_t bitsOffset;  // from the start of the data, also inside a bitmap array
     std::uint8_t topDown;      // the file stores its rows top row first
     std::uint8_t firstCall;    // set by BmpReadPalette, cleared by every decoding call
-    ImageByteReader* reader;   // run-length data, from the first call to the end
     std::int64_t x;            // pixel position within the current row (run-length data)
     std::int64_t rowsDone;     // may pass the height after a delta
     std::uint8_t ended;        // the image is complete, or the decoding was abandoned
 };
 
-// The result rows at the file's depth: stride bytes per row, height rows, bottom-up.
-// Every write of the decoders stays inside the total bytes.
+// The result rows: stride bytes per row, height rows, bottom-up, zero when decoding
+// starts (the begin step's block is zero-filled), so that skipped and missing pixels are
+// index 0. Every write of the decoders stays inside the total bytes.
 struct BmpRows {
     std::uint8_t* bits;
     std::int64_t width;
@@ -37,9 +37,10 @@ struct BmpRows {
     std::int64_t total;
 };
 
-// Decodes run-length data (pixelBits 8: RLE8, 4: RLE4) into rows, which start zero, until
-// rows done has grown by rowsPerStep or the image has ended. True when it has ended: at the
-// end-of-bitmap code, when the rows run out, or when the data runs out.
-bool BmpDecodeRle(BmpState& st, const BmpRows& rows, int pixelBits, std::int64_t rowsPerStep);
+// Decodes run-length data (pixelBits 8: RLE8, 4: RLE4) from the reader's cursor into
+// rows until rows done has grown by rowsPerStep or the image has ended. True when it has
+// ended: at the end-of-bitmap code, when the rows run out, or when the data runs out.
+bool BmpDecodeRle(StreamReader& in, BmpState& st, const BmpRows& rows, int pixelBits,
+                  std::int64_t rowsPerStep);
 
 }  // namespace imagelib

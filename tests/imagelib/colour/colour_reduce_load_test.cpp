@@ -11,9 +11,10 @@
 
 #include "colour/colour_reduce.h"
 #include "colour/dither_tables.h"
+#include "colour/palettes.h"
+#include "colour_expectations.h"
 #include "fixture_support.h"
 #include "imagelib.h"
-#include "colour/palettes.h"
 #include "win32/gdi.h"
 
 namespace imagelib {
@@ -33,14 +34,12 @@ fixture::RgbImage Map(fixture::RgbImage image, F f) {
     return image;
 }
 
-// The level nearest to value, the lower one on a tie.
-std::uint8_t Nearest(std::uint8_t value, const std::uint8_t* levels, int count) {
-    int best = 0;
-    for (int i = 1; i < count; ++i) {
-        if (std::abs(levels[i] - value) < std::abs(levels[best] - value))
-            best = i;
-    }
-    return levels[best];
+// Expected colours as the library's palette entries.
+std::vector<PaletteEntry3> Entries(const expect::Rgb* colours, int count) {
+    std::vector<PaletteEntry3> out;
+    for (int i = 0; i < count; ++i)
+        out.push_back({colours[i].red, colours[i].green, colours[i].blue});
+    return out;
 }
 
 // True when the colour table and the logical palette both hold the count colours.
@@ -93,10 +92,7 @@ TEST_F(ColourReduceLoadTest, ATrueColourDisplayGetsEightBitsWithTheCubeAndGreys)
     ASSERT_EQ(r.code, IMAGELIB_FINISHED);
     EXPECT_EQ(r.bits(), 8);
     EXPECT_NE(r.flags & kReduce, 0u);
-    PaletteEntry3 cube[256];
-    ImageDisplayPalette256(cube);
-    std::fill(cube + 224, cube + 256, PaletteEntry3{128, 128, 128});
-    EXPECT_TRUE(PalettesAre(r, cube, 256));
+    EXPECT_TRUE(PalettesAre(r, Entries(expect::Cube().data(), 256).data(), 256));
     // Dithering keeps each component's mean close to the source's.
     const fixture::RgbImage source = Reference(path);
     const fixture::RgbImage reduced = r.rgb();
@@ -130,9 +126,9 @@ TEST_F(ColourReduceLoadTest, NearestColourModeGivesEveryPixelItsNearestCubeColou
         ASSERT_EQ(r.code, IMAGELIB_FINISHED);
         ASSERT_EQ(r.bits(), 8);
         const fixture::RgbImage nearest = Map(Reference(c.path), [](const std::uint8_t* p) {
-            return PaletteEntry3{Nearest(p[0], kRedLevels, kRedLevelCount),
-                                 Nearest(p[1], kGreenLevels, kGreenLevelCount),
-                                 Nearest(p[2], kBlueLevels, kBlueLevelCount)};
+            return PaletteEntry3{expect::NearestLevel(p[0], expect::kRedLevels, 7),
+                                 expect::NearestLevel(p[1], expect::kGreenLevels, 8),
+                                 expect::NearestLevel(p[2], expect::kBlueLevels, 4)};
         });
         EXPECT_EQ(fixture::CompareRgb(nearest, r.rgb()), "");
     }
@@ -146,17 +142,22 @@ TEST_F(ColourReduceLoadTest, ASixteenColourDisplayGetsFourBitsWithTheFixedPalett
     const Loaded dithered = fixture::LoadStepwise(path, kReduce);
     ASSERT_EQ(dithered.code, IMAGELIB_FINISHED);
     EXPECT_EQ(dithered.bits(), 4);
-    EXPECT_TRUE(PalettesAre(dithered, DisplayColors16.data(), 16));
+    const std::vector<PaletteEntry3> display16 = Entries(expect::kDisplay16, 16);
+    EXPECT_TRUE(PalettesAre(dithered, display16.data(), 16));
     // Reduced rows index the fixed palette whether or not mapping was asked for too.
     const Loaded mapped = fixture::LoadStepwise(path, kReduce | IMAGELIB_MAP_TO_DISPLAY_PALETTE);
-    EXPECT_TRUE(PalettesAre(mapped, DisplayColors16.data(), 16));
+    EXPECT_TRUE(PalettesAre(mapped, display16.data(), 16));
     for (std::uint32_t extra : {0u, std::uint32_t{IMAGELIB_REDUCE4_NO_ENTRY0},
                                 std::uint32_t{IMAGELIB_REDUCE4_PLAIN_GREYS}}) {
         const Loaded r = fixture::LoadStepwise(path, kReduce | kNearest | extra);
         ASSERT_EQ(r.bits(), 4);
-        const fixture::RgbImage nearest = Map(source, [extra = extra](const std::uint8_t* p) {
-            return DisplayColors16[ImageMatchColor16(p[0], p[1], p[2], extra)];
-        });
+        const fixture::RgbImage nearest =
+            Map(source, [&display16, extra = extra](const std::uint8_t* p) {
+                const int first = extra == IMAGELIB_REDUCE4_NO_ENTRY0 ? 1 : 0;
+                const bool weighted = extra != IMAGELIB_REDUCE4_PLAIN_GREYS;
+                return display16[expect::Nearest(expect::kDisplay16, 16, first, p[0], p[1], p[2],
+                                                 weighted)];
+            });
         EXPECT_EQ(fixture::CompareRgb(nearest, r.rgb()), "") << "flags " << extra;
         for (int y = 0; y < 9; ++y)  // its low nibble is 0
             EXPECT_EQ(r.rows()[y * RowStride(width, 4) + width / 2] & 15, 0);

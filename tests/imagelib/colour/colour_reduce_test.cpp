@@ -4,15 +4,17 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <vector>
 
 #include "colour/dither_tables.h"
-#include "core/load_flags.h"
 #include "colour/palettes.h"
 #include "colour/random_source.h"
+#include "colour_expectations.h"
+#include "core/load_flags.h"
 #include "core/result_codes.h"
 #include "core/tracked_memory.h"
 #include "win32/global_memory.h"
@@ -66,6 +68,14 @@ struct Reduction {
         return r;
     }
 };
+
+// The expected colours as the library's palette entries.
+std::vector<PaletteEntry3> Entries(const expect::Rgb* colours, int count) {
+    std::vector<PaletteEntry3> out;
+    for (int i = 0; i < count; ++i)
+        out.push_back({colours[i].red, colours[i].green, colours[i].blue});
+    return out;
+}
 
 PaletteEntry3 Grey(int v) {
     return {std::uint8_t(v), std::uint8_t(v), std::uint8_t(v)};
@@ -126,15 +136,17 @@ TEST_F(ColourReduceTest, TheSearchesTakeTheirFlagsAndKeepTheirBounds) {
 }
 
 TEST_F(ColourReduceTest, ExactPaletteColoursReduceWithoutError) {
-    PaletteEntry3 cube[256];
-    ImageDisplayPalette256(cube);
+    const std::vector<PaletteEntry3> cube = Entries(expect::Cube().data(), 256);
+    const std::vector<PaletteEntry3> display16 = Entries(expect::kDisplay16, 16);
     struct Case {
         Reducer reducer;
         const PaletteEntry3* palette;
         int count, bits;
     };
-    for (const Case& c : {Case{ImageReduceToDisplay8, cube, 224, 8},
-                          Case{ImageReduceToDisplay4, DisplayColors16.data(), 16, 4},
+    // The fixed and the caller palette's colours are the library's own choice: they are the
+    // input here, and each must come back as itself.
+    for (const Case& c : {Case{ImageReduceToDisplay8, cube.data(), 224, 8},
+                          Case{ImageReduceToDisplay4, display16.data(), 16, 4},
                           Case{ImageReduceToFixedPalette, GifPalette256.data(), 256, 8},
                           Case{ImageReduceToUserPalette, UserPalette.data(), 256, 8}}) {
         Reduction r(c.count, 2, c.bits);  // an error in the first row would reach the second
@@ -150,8 +162,7 @@ TEST_F(ColourReduceTest, ExactPaletteColoursReduceWithoutError) {
 }
 
 TEST_F(ColourReduceTest, FlatGreyKeepsItsMeanAndAFreshGeneratorRepeatsItsDithering) {
-    PaletteEntry3 cube[256];
-    ImageDisplayPalette256(cube);
+    const std::array<expect::Rgb, 256> cube = expect::Cube();
     for (auto [reducer, grey] : {std::pair{ImageReduceToDisplay8, 100},
                                  {ImageReduceToDisplay8, 150},
                                  {ImageReduceToDisplay8, 20},
@@ -166,8 +177,8 @@ TEST_F(ColourReduceTest, FlatGreyKeepsItsMeanAndAFreshGeneratorRepeatsItsDitheri
             double sum[3] = {};
             for (int y = 0; y < 48; ++y) {
                 for (int x = 0; x < 61; ++x) {
-                    const PaletteEntry3& e =
-                        four ? DisplayColors16[r.Index(x, y)] : cube[r.Index(x, y)];
+                    const expect::Rgb& e =
+                        four ? expect::kDisplay16[r.Index(x, y)] : cube[r.Index(x, y)];
                     sum[0] += e.red, sum[1] += e.green, sum[2] += e.blue;
                 }
             }
@@ -187,22 +198,33 @@ TEST_F(ColourReduceTest, NearestColourModeGivesEachPixelItsNearestColourAndKeeps
     for (int i = 0; i < 256; ++i)
         mine[i] = {std::uint8_t(i), std::uint8_t(255 - i), std::uint8_t(i / 2)};
     ImageUserPaletteExchange(mine.data(), 1);
-    using Match = int (*)(std::uint8_t, std::uint8_t, std::uint8_t, std::uint32_t);
     auto colour = [](int x, int y) {
         return PaletteEntry3{std::uint8_t(x * 19 + y), std::uint8_t(y * 37),
                              std::uint8_t(x * y * 3)};
     };
-    for (auto [reducer, match] :
-         {std::pair<Reducer, Match>{ImageReduceToFixedPalette, ImageMatchColor256},
-          {ImageReduceToUserPalette, ImageMatchUserColor}}) {
-        Reduction r(13, 7, 8, kFlagNearestColour);
-        r.Fill(colour);
-        const std::vector<std::uint8_t> work = r.work;
-        ASSERT_EQ(r.Run(reducer), kStepDone);
-        EXPECT_EQ(r.work, work);
-        for (int i = 0; i < 13 * 7; ++i) {
-            const PaletteEntry3 p = colour(i % 13, i / 13);
-            EXPECT_EQ(r.Index(i % 13, i / 13), match(p.red, p.green, p.blue, 0)) << i;
+    std::vector<expect::Rgb> fixed;
+    for (const PaletteEntry3& e : GifPalette256)
+        fixed.push_back({e.red, e.green, e.blue});
+    std::vector<expect::Rgb> caller;
+    for (const PaletteEntry3& e : mine)
+        caller.push_back({e.red, e.green, e.blue});
+    // The fixed palette's search skips entry 0 with 0x40; the caller palette's never does.
+    for (const std::uint32_t extra : {0u, kFlagReduce4NoEntry0}) {
+        for (auto [reducer, palette] : {std::pair<Reducer, const std::vector<expect::Rgb>*>{
+                                            ImageReduceToFixedPalette, &fixed},
+                                        {ImageReduceToUserPalette, &caller}}) {
+            Reduction r(13, 7, 8, kFlagNearestColour | extra);
+            r.Fill(colour);
+            const std::vector<std::uint8_t> work = r.work;
+            ASSERT_EQ(r.Run(reducer), kStepDone);
+            EXPECT_EQ(r.work, work);
+            const int first = extra != 0 && palette == &fixed ? 1 : 0;
+            for (int i = 0; i < 13 * 7; ++i) {
+                const PaletteEntry3 p = colour(i % 13, i / 13);
+                EXPECT_EQ(r.Index(i % 13, i / 13),
+                          expect::Nearest(palette->data(), 256, first, p.red, p.green, p.blue))
+                    << i;
+            }
         }
     }
     EXPECT_EQ(ImageNearestUserColor(100, 155, 50), 100);

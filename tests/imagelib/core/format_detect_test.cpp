@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "core/format_driver.h"
-#include "imagelib.h"
 #include "core/mem_stream.h"
+#include "imagelib.h"
 
 using namespace imagelib;
 

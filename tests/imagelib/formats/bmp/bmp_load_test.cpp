@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "formats/bmp/bmp_codes.h"
 #include "fixture_support.h"
+#include "formats/bmp/bmp_codes.h"
 #include "imagelib.h"
 #include "win32/gdi.h"
 #include "win32/resources.h"
@@ -224,16 +224,101 @@ TEST_F(BmpLoadTest, DamagedRunLengthStreamsStayInsideTheirRowsAndEnd) {
               (std::vector<std::uint8_t>{1, 1, 1, 1, 1, 2, 0, 0, 0, 0, 0, 0}));
 }
 
-TEST_F(BmpLoadTest, TruncatedFilesEndWithACodeAndKeepTheRowsThatAreThere) {
-    for (const char* name : {"im8.bmp", "im_rle8.bmp", "rle4.bmp", "im_os2_4.bmp", "array4.bmp"}) {
+// The code a cut file must end with: the magic must be there to be recognised at all, the
+// file and information headers whole; after them, missing palette entries and rows read
+// as zero and the load finishes.
+int CodeOfCut(std::size_t keep, std::size_t headersEnd, std::size_t arrayHeader = 0) {
+    if (keep < 2)
+        return IMAGELIB_NOT_FOUND;
+    if (arrayHeader != 0 && keep < arrayHeader + 2)  // no "BM" behind the array's header
+        return imagelib::kBmpNoFileHeader;
+    return keep < headersEnd ? imagelib::kBmpShortHeader : IMAGELIB_FINISHED;
+}
+
+TEST_F(BmpLoadTest, TruncatedUncompressedFilesKeepThePaletteAndRowsThatAreThere) {
+    for (const char* name : {"im24.bmp", "im1.bmp", "im_os2_4.bmp", "array4.bmp", "os2core8.bmp"}) {
         const std::vector<std::uint8_t> whole = fixture::ReadFile(file(name));
-        for (std::size_t keep = 1; keep < whole.size(); keep += 1 + keep / 8) {
+        ASSERT_GT(whole.size(), 64u) << name;
+        // Where the fields are, read from the bytes independently of the library.
+        const std::size_t header = whole[0] == 'B' && whole[1] == 'A' ? 14 : 0;
+        auto u32 = [&whole](std::size_t at) {
+            return std::uint32_t(whole[at] | whole[at + 1] << 8 | whole[at + 2] << 16 |
+                                 std::uint32_t(whole[at + 3]) << 24);
+        };
+        const std::uint32_t bitsOffset = u32(header + 10);
+        const std::uint32_t headerSize = u32(header + 14);
+        const bool core = headerSize == 12;
+        const int width =
+            core ? whole[header + 18] | whole[header + 19] << 8 : int(u32(header + 18));
+        const int height =
+            core ? whole[header + 20] | whole[header + 21] << 8 : int(u32(header + 22));
+        const int bits = whole[header + (core ? 24 : 28)];
+        const std::size_t headersEnd = header + 14 + headerSize;
+        const std::size_t stride = std::size_t((width * bits + 31) / 32 * 4);
+        ASSERT_TRUE(core || headerSize <= 16 || u32(header + 30) == 0) << name << " is compressed";
+        const std::uint32_t used = !core && headerSize > 32 ? u32(header + 46) : 0;
+        const std::size_t colours = bits == 24  ? 0
+                                    : used != 0 ? std::min<std::size_t>(used, 256)
+                                                : std::size_t(1) << bits;
+        const std::size_t entry = core ? 3 : 4;
+        for (std::size_t keep = 1; keep <= whole.size();
+             keep = keep == whole.size() ? keep + 1
+                                         : std::min(whole.size(), keep + 1 + keep / 16)) {
+            SCOPED_TRACE(std::string(name) + " cut to " + std::to_string(keep));
             const std::vector<std::uint8_t> cut(whole.begin(),
                                                 whole.begin() + std::ptrdiff_t(keep));
-            EXPECT_NE(fixture::LoadBytes(cut).code, IMAGELIB_CALL_AGAIN)
-                << name << " cut to " << keep << " bytes";
+            const Loaded r = fixture::LoadBytes(cut);
+            ASSERT_EQ(r.code, CodeOfCut(keep, headersEnd, header));
+            if (r.code != IMAGELIB_FINISHED)
+                continue;
+            auto byteAt = [&cut](std::size_t at) { return at < cut.size() ? cut[at] : 0; };
+            for (std::size_t i = 0; i < colours; ++i) {
+                const std::size_t at = headersEnd + i * entry;
+                ASSERT_TRUE(r.dib[40 + i * 4] == byteAt(at) &&
+                            r.dib[41 + i * 4] == byteAt(at + 1) &&
+                            r.dib[42 + i * 4] == byteAt(at + 2))
+                    << "colour " << i;
+            }
+            for (std::size_t i = 0; i < stride * std::size_t(height); ++i)
+                ASSERT_EQ(r.rows()[i], byteAt(bitsOffset + i)) << "row byte " << i;
         }
     }
+}
+
+TEST_F(BmpLoadTest, TruncatedRunLengthFilesKeepThePixelsDecodedBeforeTheEnd) {
+    for (const char* name : {"im8.bmp", "im_rle8.bmp", "rle4.bmp", "rle8.bmp"}) {
+        const std::vector<std::uint8_t> whole = fixture::ReadFile(file(name));
+        const Loaded full = fixture::LoadBytes(whole);
+        ASSERT_EQ(full.code, IMAGELIB_FINISHED) << name;
+        const std::size_t rowsBytes = full.dib.size() - 1064;
+        const std::size_t headersEnd = 14 + (whole[14] | whole[15] << 8);
+        std::size_t lastZeros = rowsBytes + 1;
+        for (std::size_t keep = 1; keep <= whole.size();
+             keep = keep == whole.size() ? keep + 1
+                                         : std::min(whole.size(), keep + 1 + keep / 32)) {
+            SCOPED_TRACE(std::string(name) + " cut to " + std::to_string(keep));
+            const Loaded r = fixture::LoadBytes(
+                std::vector<std::uint8_t>(whole.begin(), whole.begin() + std::ptrdiff_t(keep)));
+            ASSERT_EQ(r.code, CodeOfCut(keep, headersEnd));
+            if (r.code != IMAGELIB_FINISHED)
+                continue;
+            // Every pixel is the whole file's or, not reached yet, zero; more data never
+            // loses a pixel.
+            std::size_t zeros = 0;
+            for (std::size_t i = 0; i < rowsBytes; ++i) {
+                const std::uint8_t got = r.rows()[i];
+                ASSERT_TRUE(got == full.rows()[i] || got == 0 ||
+                            (whole[30] == 2 && (got & 0xF0) == (full.rows()[i] & 0xF0) &&
+                             (got & 0x0F) == 0))
+                    << "byte " << i;
+                zeros += got == 0 && full.rows()[i] != 0;
+            }
+            EXPECT_LE(zeros, lastZeros);
+            lastZeros = zeros;
+        }
+        EXPECT_EQ(lastZeros, 0u);
+    }
+    // A file that ends inside its rows keeps the bytes it holds; the rest are zero.
     const Loaded r = fixture::LoadBytes(
         fixture::MakeBmp({4, 4, 8, 40, 2}, std::vector<std::uint8_t>(8), {1, 1, 1, 1, 2, 2}));
     ASSERT_EQ(r.code, IMAGELIB_FINISHED);

@@ -1,67 +1,16 @@
-// The global-memory stand-in (handles from a table, lock counts, stale handles, the test
-// hooks) and the tracked allocator above it (zero tails, keys apart from global handles).
+// The tracked allocator: zero-filled blocks with a zero tail, one global block each, and
+// keys that never look like global handles.
+#include "core/tracked_memory.h"
+
 #include <gtest/gtest.h>
 
 #include <set>
 
-#include "core/tracked_memory.h"
 #include "win32/global_memory.h"
 
 using namespace imagelib;
 
 namespace {
-
-TEST(GlobalMemory, HandlesAreTableValuesOfZeroFilledBlocksWithALockCount) {
-    const std::uint32_t live = Win32LiveGlobalBlocks();
-    HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, 100);
-    EXPECT_TRUE(h >= 0x10000u && (h & 0xC0000000u) == 0) << h;  // apart from context keys
-    EXPECT_EQ(GlobalSize(h), 100u);
-    EXPECT_EQ(Win32LiveGlobalBlocks(), live + 1);
-    auto* first = static_cast<std::uint8_t*>(GlobalLock(h));
-    ASSERT_NE(first, nullptr);
-    EXPECT_EQ(std::set<std::uint8_t>(first, first + 100), std::set<std::uint8_t>{0});
-    EXPECT_EQ(GlobalLock(h), first);
-    EXPECT_EQ(GlobalFlags(h) & GMEM_LOCKCOUNT, 2u);
-    EXPECT_EQ(GlobalUnlock(h), TRUE);  // still locked once
-    EXPECT_EQ(GlobalUnlock(h), FALSE);
-    EXPECT_EQ(GlobalUnlock(h), FALSE);  // unlocking an unlocked block changes nothing
-    EXPECT_EQ(GlobalFlags(h) & GMEM_LOCKCOUNT, 0u);
-    GlobalLock(h);
-    EXPECT_EQ(GlobalFree(h), 0u);  // locked blocks are freed too
-    EXPECT_EQ(Win32LiveGlobalBlocks(), live);
-    for (HGLOBAL stale : {HGLOBAL{0}, h, HGLOBAL{0x12345}, HGLOBAL{0x80001234}}) {
-        EXPECT_EQ(GlobalLock(stale), nullptr);
-        EXPECT_EQ(GlobalUnlock(stale), FALSE);
-        EXPECT_EQ(GlobalFlags(stale) | GlobalSize(stale), 0u);
-        EXPECT_EQ(GlobalFree(stale), stale);
-    }
-    for (SIZE_T bytes : {SIZE_T{0}, kGlobalMaxBlockSize + 1, SIZE_T{1} << 40})
-        EXPECT_EQ(GlobalAlloc(GHND, bytes), 0u) << bytes;
-}
-
-TEST(GlobalMemory, AFreedHandleIsNotHandedOutAgainSoon) {
-    std::set<HGLOBAL> seen;
-    for (int i = 0; i < 10000; ++i) {
-        HGLOBAL h = GlobalAlloc(GHND, 1);
-        ASSERT_TRUE(seen.insert(h).second) << "handle reused: " << h;
-        GlobalFree(h);
-    }
-}
-
-TEST(GlobalMemory, TheFailureHookFailsExactlyTheNthAllocation) {
-    Win32FailGlobalAllocAfter(3);
-    HGLOBAL h[4];
-    for (HGLOBAL& one : h)
-        one = GlobalAlloc(GHND, 4);
-    EXPECT_TRUE(h[0] != 0 && h[1] != 0 && h[2] == 0 && h[3] != 0);
-    for (HGLOBAL one : h)
-        GlobalFree(one);
-    Win32FailGlobalAllocAfter(1);
-    Win32FailGlobalAllocAfter(0);  // turned off again before it struck
-    HGLOBAL after = GlobalAlloc(GHND, 4);
-    EXPECT_NE(after, 0u);
-    GlobalFree(after);
-}
 
 TEST(TrackedMemory, ABlockIsZeroFilledWithAZeroTailInOneGlobalBlock) {
     const std::uint32_t blocks = ImageLiveBlockCount();

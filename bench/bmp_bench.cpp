@@ -1,0 +1,182 @@
+// BMP cases: 24-bit, RLE8 and RLE4 files of the photograph-like picture, written here,
+// against reading the file and one copy of the decoded rows' bytes (there is no reference
+// library for BMP: that is the least any decoder has to do).
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "bench.h"
+
+namespace {
+
+constexpr int kWidth = bench::kPhotoWidth;
+constexpr int kHeight = bench::kPhotoHeight;
+
+void PutU16(std::vector<std::uint8_t>& out, std::uint32_t v) {
+    out.push_back(std::uint8_t(v));
+    out.push_back(std::uint8_t(v >> 8));
+}
+void PutU32(std::vector<std::uint8_t>& out, std::uint32_t v) {
+    PutU16(out, v & 0xFFFF);
+    PutU16(out, v >> 16);
+}
+
+// File header, 40-byte information header and palette of a bottom-up BMP.
+std::vector<std::uint8_t> Headers(int bits, std::uint32_t compression,
+                                  const std::vector<std::uint8_t>& quads) {
+    std::vector<std::uint8_t> out = {'B', 'M'};
+    PutU32(out, 0);  // file size, patched by the caller
+    PutU32(out, 0);
+    PutU32(out, std::uint32_t(14 + 40 + quads.size()));
+    PutU32(out, 40);
+    PutU32(out, kWidth);
+    PutU32(out, kHeight);
+    PutU16(out, 1);
+    PutU16(out, std::uint16_t(bits));
+    PutU32(out, compression);
+    for (int i = 0; i < 5; ++i)
+        PutU32(out, 0);
+    out.insert(out.end(), quads.begin(), quads.end());
+    return out;
+}
+
+void Finish(std::vector<std::uint8_t>& file) {
+    const auto size = std::uint32_t(file.size());
+    std::memcpy(&file[2], &size, 4);
+}
+
+// The picture's pixel (x, stored row y) as RGB.
+const std::uint8_t* Pixel(const std::vector<std::uint8_t>& rgb, int x, int storedRow) {
+    return &rgb[(std::size_t(kHeight - 1 - storedRow) * kWidth + x) * 3];
+}
+
+std::vector<std::uint8_t> Bmp24(const std::vector<std::uint8_t>& rgb) {
+    std::vector<std::uint8_t> file = Headers(24, 0, {});
+    const int stride = (kWidth * 3 + 3) & ~3;
+    for (int y = 0; y < kHeight; ++y) {
+        for (int x = 0; x < kWidth; ++x) {
+            const std::uint8_t* p = Pixel(rgb, x, y);
+            file.insert(file.end(), {p[2], p[1], p[0]});
+        }
+        file.resize(file.size() + stride - kWidth * 3);
+    }
+    Finish(file);
+    return file;
+}
+
+// Indices of a 6 x 7 x 6 colour cube (252 colours) or of 4 x 2 x 2 levels (16 colours).
+std::vector<std::uint8_t> Quantise(const std::vector<std::uint8_t>& rgb, bool sixteen,
+                                   std::vector<std::uint8_t>* quads) {
+    const int levels[3] = {sixteen ? 4 : 6, sixteen ? 2 : 7, sixteen ? 2 : 6};
+    for (int r = 0; r < levels[0]; ++r)
+        for (int g = 0; g < levels[1]; ++g)
+            for (int b = 0; b < levels[2]; ++b)
+                quads->insert(quads->end(), {std::uint8_t(b * 255 / (levels[2] - 1)),
+                                             std::uint8_t(g * 255 / (levels[1] - 1)),
+                                             std::uint8_t(r * 255 / (levels[0] - 1)), 0});
+    std::vector<std::uint8_t> index(std::size_t(kWidth) * kHeight);
+    for (int y = 0; y < kHeight; ++y) {
+        for (int x = 0; x < kWidth; ++x) {
+            const std::uint8_t* p = Pixel(rgb, x, y);
+            int i = 0;
+            for (int c = 0; c < 3; ++c)
+                i = i * levels[c] + (p[c] * levels[c]) / 256;
+            index[std::size_t(y) * kWidth + x] = std::uint8_t(i);
+        }
+    }
+    return index;
+}
+
+// RLE8 or RLE4 rows of the indices: equal neighbours (pairs of equal pixels for RLE4) as
+// runs, the rest as absolute runs, an end of line after each row.
+std::vector<std::uint8_t> RleBmp(const std::vector<std::uint8_t>& rgb, bool rle4) {
+    std::vector<std::uint8_t> quads;
+    const std::vector<std::uint8_t> index = Quantise(rgb, rle4, &quads);
+    std::vector<std::uint8_t> file = Headers(rle4 ? 4 : 8, rle4 ? 2 : 1, quads);
+    const int unit = rle4 ? 2 : 1;  // pixels per step of the encoder
+    for (int y = 0; y < kHeight; ++y) {
+        const std::uint8_t* row = &index[std::size_t(y) * kWidth];
+        auto value = [&](int x) {  // the byte that holds pixels x (and x + 1 for RLE4)
+            return rle4 ? std::uint8_t(row[x] << 4 | (x + 1 < kWidth ? row[x + 1] : 0)) : row[x];
+        };
+        auto runAt = [&](int x) {  // pixels of a run of equal units from x
+            int n = unit;
+            while (x + n + unit <= kWidth && n + unit <= 254 && value(x + n) == value(x))
+                n += unit;
+            return n;
+        };
+        int x = 0;
+        while (x < kWidth) {
+            int run = runAt(x);
+            if (run >= 3 * unit || x + unit >= kWidth) {
+                run = std::min(run, kWidth - x);
+                file.insert(file.end(), {std::uint8_t(run), value(x)});
+                x += run;
+                continue;
+            }
+            int n = 0;  // an absolute run up to the next run of three units
+            while (x + n < kWidth && n + unit <= 254 && runAt(x + n) < 3 * unit)
+                n += unit;
+            n = std::min(n, kWidth - x);
+            if (n < 3) {
+                file.insert(file.end(), {std::uint8_t(n), value(x)});
+                x += n;
+                continue;
+            }
+            file.insert(file.end(), {0, std::uint8_t(n)});
+            const int bytes = rle4 ? (n + 1) / 2 : n;
+            for (int i = 0; i < bytes; ++i)
+                file.push_back(value(x + i * unit));
+            if (bytes % 2 == 1)
+                file.push_back(0);
+            x += n;
+        }
+        file.insert(file.end(), {0, 0});
+    }
+    file.insert(file.end(), {0, 1});
+    Finish(file);
+    return file;
+}
+
+bench::BenchCase Case(const std::string& name, const std::string& file, int bits,
+                      std::vector<std::uint8_t> (*make)(const std::vector<std::uint8_t>&)) {
+    const std::string path = bench::WorkFile(file);
+    const std::size_t rowBytes = std::size_t((kWidth * bits + 31) / 32 * 4) * kHeight;
+    // The reference reads the file and copies as many bytes as the decoded rows hold into a
+    // new zero-filled buffer, as a decoder writes its rows into a new zero-filled block.
+    auto source = std::make_shared<std::vector<std::uint8_t>>(rowBytes, 1);
+    return bench::BenchCase{"BMP",
+                            name,
+                            "read + memcpy",
+                            [path, make] {
+                                if (!bench::ReadFileBytes(path).empty())
+                                    return true;
+                                return bench::WriteFileBytes(
+                                    path, make(bench::MakePhotoRgb(kWidth, kHeight)));
+                            },
+                            [path] { bench::LoadWithImagelib(path); },
+                            [path, source] {
+                                const std::vector<std::uint8_t> bytes = bench::ReadFileBytes(path);
+                                std::vector<std::uint8_t> decoded(source->size());
+                                std::memcpy(decoded.data(), source->data(), source->size());
+                                // Something reads both, so that neither can be left out.
+                                if (decoded[bytes.size() % source->size()] + bytes[0] == 0)
+                                    std::abort();
+                            }};
+}
+
+const bench::Registrar kBmp24(Case("24-bit 4000x3000", "photo24.bmp", 24, Bmp24));
+const bench::Registrar kRle8(Case("RLE8 4000x3000", "photo_rle8.bmp", 8,
+                                  [](const std::vector<std::uint8_t>& rgb) {
+                                      return RleBmp(rgb, false);
+                                  }));
+const bench::Registrar kRle4(Case("RLE4 4000x3000", "photo_rle4.bmp", 4,
+                                  [](const std::vector<std::uint8_t>& rgb) {
+                                      return RleBmp(rgb, true);
+                                  }));
+
+}  // namespace
