@@ -19,9 +19,9 @@ TEST(ExportsLibrary, TheSharedLibraryExportsExactlyThePublicFunctions) {
         exported.insert(name);
     ASSERT_EQ(pclose(pipe), 0);
     std::istringstream names(
-        "ConvertBitmapBits ConvertBitmapImage CreateAnimationMaskImage CreateRotatedImage ImageLoadCleanup "
+        "ConvertBitmapBits ConvertBitmapImage CreateAnimationMaskImage CreateRotatedImage ImageConvertWebImage ImageLoadCleanup "
         "ImageLoadFile ImageLoadFileTransIndex ImageLoadResource ImageLoadResourceTransIndex ImageSplitWebImage "
-        "ImageWriteGifFile ImageWriteJpegFile ImageWritePngFile SerialImageCleanup SerialImageFileFirst "
+        "ImageWriteAnimGifFile ImageWriteGifFile ImageWriteJpegFile ImageWritePngFile SerialImageCleanup SerialImageFileFirst "
         "SerialImageNext SerialImagePercentComplete SerialImageResourceFirst SetImagePalette ValidImageFile");
     EXPECT_EQ(exported, std::set<std::string>(std::istream_iterator<std::string>(names), {}));
 }
