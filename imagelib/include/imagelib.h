@@ -221,6 +221,26 @@ int32_t ImageWriteGifFile(const wchar_t* path, int32_t frameCount, const void* c
  * *count receives the number of files written. 1 on success, 0 on failure. */
 int32_t ImageSplitWebImage(const wchar_t* source, const wchar_t* baseName, int32_t* count,
                            int32_t maxFrames);
+
+/* Writes an animated GIF89a file from frameCount GDI bitmaps: record i gives frame i's
+ * bitmap (slot bitmap, its size in width and height), its place on the screen, delay,
+ * disposal and user-input bits, transparency and index. Every frame is reduced to 8 bits
+ * (nearest colour) over palette, 256 RGBQUADs that also become the caller palette, or over
+ * the library's fixed 256 colours when palette is null. The screen is record 0's size,
+ * widened to hold every frame; loopCount below 0 writes no loop count. The records are
+ * only read. Results: 0 written, or nothing to write (frameCount below 1); 1 a bad
+ * argument (null pointer, a size of 0 or above 65535, a bitmap that does not have its
+ * record's size), no memory, or a failed GDI call, with no file created; 3 the file cannot
+ * be created; 8 a write failed. */
+int32_t ImageWriteAnimGifFile(const wchar_t* path, int32_t frameCount, int32_t loopCount,
+                              const GifAnimRecord* frames, const void* palette);
+
+/* Loads the image file source and, when write is non-zero, writes it again as name
+ * followed by ".gif" (8 bits per pixel or less, as loaded) or ".jpg" (deeper images, at
+ * quality as for ImageWriteJpegFile). The extension is appended to name, whose buffer must
+ * have room for 4 more characters, also when write is 0; a name of more than 251
+ * characters is refused and left alone. 1 when a file was written, else 0. */
+int32_t ImageConvertWebImage(const wchar_t* source, wchar_t* name, int32_t write, int32_t quality);
 /* Writes a JPEG file from 24-bit rows (blue, green, red, the bottom row first). header is a
  * BITMAPINFOHEADER of which only the width and height are read. quality 1 to 100, or 0 or
  * less for the default (75). paddedRows non-zero: each row holds 3 bytes for the width

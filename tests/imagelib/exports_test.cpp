@@ -20,11 +20,11 @@ TEST(ExportsLibrary, TheSharedLibraryExportsExactlyThePublicFunctions) {
     ASSERT_EQ(pclose(pipe), 0);
     std::istringstream names(
         "ConvertBitmapBits ConvertBitmapImage CreateAnimationMaskImage CreateRotatedImage "
-        "ImageCountGIFFrames ImageLoadCleanup ImageLoadFile ImageLoadFileTransIndex "
-        "ImageLoadGIFAnimation ImageLoadResource ImageLoadResourceTransIndex ImageSplitWebImage "
-        "ImageWriteGifFile ImageWriteJpegFile ImageWritePngFile SerialImageCleanup "
-        "SerialImageFileFirst SerialImageNext SerialImagePercentComplete SerialImageResourceFirst "
-        "SetImagePalette ValidImageFile");
+        "ImageConvertWebImage ImageCountGIFFrames ImageLoadCleanup ImageLoadFile "
+        "ImageLoadFileTransIndex ImageLoadGIFAnimation ImageLoadResource ImageLoadResourceTransIndex "
+        "ImageSplitWebImage ImageWriteAnimGifFile ImageWriteGifFile ImageWriteJpegFile "
+        "ImageWritePngFile SerialImageCleanup SerialImageFileFirst SerialImageNext "
+        "SerialImagePercentComplete SerialImageResourceFirst SetImagePalette ValidImageFile");
     EXPECT_EQ(exported, std::set<std::string>(std::istream_iterator<std::string>(names), {}));
 }
 

@@ -1,5 +1,6 @@
 #include "formats/gif/gif_write_fixtures.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -391,6 +392,19 @@ bool ClearPoints(const std::vector<std::uint8_t>& file, std::vector<ClearPoint>*
         }
     }
     return false;
+}
+
+FileSizeLimit::FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    previous_ = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = saved_;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+FileSizeLimit::~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &saved_);
+    std::signal(SIGXFSZ, previous_);
 }
 
 }  // namespace gifwrite

@@ -3,6 +3,8 @@
 // file is compared with what was given to the writer.
 #pragma once
 
+#include <sys/resource.h>
+
 #include <array>
 #include <cstdint>
 #include <string>
@@ -73,5 +75,19 @@ struct ClearPoint {
 // standard decoder; false when the stream cannot be followed (a code out of range, data
 // ending before the end code).
 bool ClearPoints(const std::vector<std::uint8_t>& file, std::vector<ClearPoint>* clears);
+
+// Limits the size of files this process writes while it lives; a write past it fails
+// (without the signal) as on a full disk.
+class FileSizeLimit {
+  public:
+    explicit FileSizeLimit(rlim_t bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+  private:
+    rlimit saved_{};
+    void (*previous_)(int) = nullptr;
+};
 
 }  // namespace gifwrite

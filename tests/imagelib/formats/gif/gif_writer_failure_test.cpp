@@ -2,9 +2,7 @@
 // folder that cannot take the file or a write cut short by the file system is reported,
 // never as success, and leaves no block behind.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
-#include <csignal>
 #include <cstring>
 #include <filesystem>
 
@@ -132,25 +130,7 @@ TEST(GifWriterFailures, AFullDeviceGives8) {
     EXPECT_EQ(before.Leaked(), "");
 }
 
-// Limits the size of files this process writes while it lives.
-class FileSizeLimit {
-  public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        getrlimit(RLIMIT_FSIZE, &saved_);
-        previous_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = saved_;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, previous_);
-    }
-
-  private:
-    rlimit saved_{};
-    void (*previous_)(int) = nullptr;
-};
+using gifwrite::FileSizeLimit;
 
 TEST(GifWriterFailures, AFileCutShortAtAnySizeGives8) {
     TempDir dir;
