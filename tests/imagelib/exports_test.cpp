@@ -19,10 +19,12 @@ TEST(ExportsLibrary, TheSharedLibraryExportsExactlyThePublicFunctions) {
         exported.insert(name);
     ASSERT_EQ(pclose(pipe), 0);
     std::istringstream names(
-        "ConvertBitmapBits ConvertBitmapImage CreateAnimationMaskImage CreateRotatedImage ImageLoadCleanup "
-        "ImageLoadFile ImageLoadFileTransIndex ImageLoadResource ImageLoadResourceTransIndex ImageSplitWebImage "
-        "ImageWriteGifFile ImageWriteJpegFile ImageWritePngFile SerialImageCleanup SerialImageFileFirst "
-        "SerialImageNext SerialImagePercentComplete SerialImageResourceFirst SetImagePalette ValidImageFile");
+        "ConvertBitmapBits ConvertBitmapImage CreateAnimationMaskImage CreateGIFButtonFromBitmaps "
+        "CreateGIFFromBitmap CreateJPEGFromBitmap CreateRotatedImage ImageLoadCleanup "
+        "ImageLoadFile ImageLoadFileTransIndex ImageLoadResource ImageLoadResourceTransIndex "
+        "ImageSplitWebImage ImageWriteGifFile ImageWriteJpegFile ImageWritePngFile "
+        "SerialImageCleanup SerialImageFileFirst SerialImageNext SerialImagePercentComplete "
+        "SerialImageResourceFirst SetImagePalette ValidImageFile");
     EXPECT_EQ(exported, std::set<std::string>(std::istream_iterator<std::string>(names), {}));
 }
 
