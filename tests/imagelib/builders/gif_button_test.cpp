@@ -271,6 +271,18 @@ TEST_F(GifButtonTest, OnAPaletteScreenTheColoursComeFromTheGivenPalette) {
     EXPECT_TRUE(DeleteObject(hpal));
 }
 
+TEST_F(GifButtonTest, AllRowsOfTheTallestBitmapAGifHoldsAreWritten) {
+    const std::vector<Rgb> palette = FixedPalette();
+    const std::vector<int> usable = FirstOfTheirColour(palette);
+    const FramePlan plan{4, 65535, 0, usable};
+    Bitmap a(FrameBitmap(plan, palette));
+    const std::string path = dir_.file("tall.gif");
+    ASSERT_EQ(CreateGIFFromBitmap(a.get(), 0, fixture::Wide(path).c_str(), nullptr, nullptr), 0u);
+    EXPECT_EQ(gifwrite::CheckGiflib(
+                  path, gifwrite::Gif{4, 65535, palette, -1, {ExpectedFrame(plan, -1)}}),
+              "");
+}
+
 TEST_F(GifButtonTest, BitmapsItCannotReadFailWithoutAFile) {
     const std::vector<Rgb> palette = FixedPalette();
     const std::vector<int> usable = FirstOfTheirColour(palette);
