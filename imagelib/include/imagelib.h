@@ -204,6 +204,26 @@ uint32_t CreateAnimationMaskImage(uint32_t* image, uint32_t* mask, int32_t keyIn
  * the bottom-left pixel. 0 on failure. */
 uint32_t CreateRotatedImage(uint32_t dc, uint32_t bitmap, int32_t degrees, int32_t fit);
 
+/* Writing GDI bitmaps as files. palette is a win32 HPALETTE selected into the screen's
+ * context while the bitmaps are read (0: the stock default palette). Results: 0 written,
+ * 1 failed (a bitmap that cannot be read, out of memory, or the file could not be
+ * written). */
+
+/* A GIF of up to three frames of the normal bitmap's size: normal, then second and third
+ * (each may be 0; the frames stop at the first 0). Each pixel takes the nearest of colours
+ * (256 RGBQUADs, which stay installed as the library's caller palette) or, when colours
+ * is null, of the library's fixed GIF palette. transparentColour (red,
+ * green, blue; may be null) makes the first palette entry of exactly that colour
+ * transparent. */
+uint32_t CreateGIFButtonFromBitmaps(uint32_t normal, uint32_t second, uint32_t third,
+                                    uint32_t palette, const wchar_t* path,
+                                    const uint8_t* transparentColour, const void* colours);
+/* CreateGIFButtonFromBitmaps with bitmap alone. */
+uint32_t CreateGIFFromBitmap(uint32_t bitmap, uint32_t palette, const wchar_t* path,
+                             const uint8_t* transparentColour, const void* colours);
+/* A JPEG of bitmap; quality 1..100, 0 or less for the default (75). */
+uint32_t CreateJPEGFromBitmap(uint32_t bitmap, uint32_t palette, const wchar_t* path,
+                              int32_t quality);
 
 /* Writes a GIF89a file of frameCount frames that share the size, depth (1, 4 or 8 bits)
  * and colour table of bitmapInfo (a BITMAPINFOHEADER followed by 1 << depth RGBQUADs).

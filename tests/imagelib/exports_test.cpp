@@ -19,12 +19,13 @@ TEST(ExportsLibrary, TheSharedLibraryExportsExactlyThePublicFunctions) {
         exported.insert(name);
     ASSERT_EQ(pclose(pipe), 0);
     std::istringstream names(
-        "ConvertBitmapBits ConvertBitmapImage CreateAnimationMaskImage CreateRotatedImage "
-        "ImageConvertWebImage ImageCountGIFFrames ImageLoadCleanup ImageLoadFile "
-        "ImageLoadFileTransIndex ImageLoadGIFAnimation ImageLoadResource ImageLoadResourceTransIndex "
-        "ImageSplitWebImage ImageWriteAnimGifFile ImageWriteGifFile ImageWriteJpegFile "
-        "ImageWritePngFile SerialImageCleanup SerialImageFileFirst SerialImageNext "
-        "SerialImagePercentComplete SerialImageResourceFirst SetImagePalette ValidImageFile");
+        "ConvertBitmapBits ConvertBitmapImage CreateAnimationMaskImage CreateGIFButtonFromBitmaps "
+        "CreateGIFFromBitmap CreateJPEGFromBitmap CreateRotatedImage ImageConvertWebImage "
+        "ImageCountGIFFrames ImageLoadCleanup ImageLoadFile ImageLoadFileTransIndex "
+        "ImageLoadGIFAnimation ImageLoadResource ImageLoadResourceTransIndex ImageSplitWebImage "
+        "ImageWriteAnimGifFile ImageWriteGifFile ImageWriteJpegFile ImageWritePngFile "
+        "SerialImageCleanup SerialImageFileFirst SerialImageNext SerialImagePercentComplete "
+        "SerialImageResourceFirst SetImagePalette ValidImageFile");
     EXPECT_EQ(exported, std::set<std::string>(std::istream_iterator<std::string>(names), {}));
 }
 

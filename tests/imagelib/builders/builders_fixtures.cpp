@@ -85,6 +85,10 @@ ScreenDc::~ScreenDc() {
 }
 
 HBITMAP MakeBitmap(LONG width, LONG height, Colour (*colour)(LONG, LONG)) {
+    return MakeBitmapFrom(width, height, std::function<Colour(LONG, LONG)>(colour));
+}
+
+HBITMAP MakeBitmapFrom(LONG width, LONG height, const std::function<Colour(LONG, LONG)>& colour) {
     Dib dib = gdi_test::MakeDib(width, height, 24, {}, [&](LONG x, LONG y) {
         const Colour c = colour(x, y);
         return std::uint32_t(c.r) << 16 | std::uint32_t(c.g) << 8 | c.b;

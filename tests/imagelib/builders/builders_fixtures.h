@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -69,6 +70,7 @@ class Bitmap {
 
 // A bitmap of the screen's depth made from a 24-bit DIB whose pixel (x, y) is colour(x, y).
 HBITMAP MakeBitmap(LONG width, LONG height, Colour (*colour)(LONG, LONG));
+HBITMAP MakeBitmapFrom(LONG width, LONG height, const std::function<Colour(LONG, LONG)>& colour);
 
 struct BitmapSize {
     LONG width = 0;
