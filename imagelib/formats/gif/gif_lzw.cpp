@@ -285,7 +285,9 @@ bool GifDecodeLzw(GifLzwState& z, GifLzwTables& t, GifCodeReader& r, GifPixelSin
         const std::int32_t fromLength = t.length[from];
         const std::int32_t length = fromLength + (known ? 0 : 1);
         const std::uint8_t first = t.first[from];
-        if (inPlace && width - column >= fromLength + static_cast<std::int32_t>(kLzwPiece)) {
+        const bool inRow =
+            inPlace && width - column >= fromLength + static_cast<std::int32_t>(kLzwPiece);
+        if (inRow) {
             // The string and its last piece's spill fit the row, which it does not end.
             std::uint8_t* dst = row + column;
             WritePieces(t, from, dst);
@@ -326,7 +328,8 @@ bool GifDecodeLzw(GifLzwState& z, GifLzwTables& t, GifCodeReader& r, GifPixelSin
         }
         // A code beyond the table was entered at the next free slot: that is its code now.
         oldCode = known ? code : nextCode - 1u;
-        if (GifSinkComplete(s)) {
+        // Only the sink's general path completes rows.
+        if (!inRow && GifSinkComplete(s)) {
             done = true;
             break;
         }
