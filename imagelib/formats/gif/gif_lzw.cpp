@@ -83,35 +83,26 @@ void PutString(GifPixelSink& s, const std::uint8_t* p, std::int32_t n) {
     }
 }
 
-void AddEntry(GifLzwState& z, GifLzwTables& t, std::uint16_t prefix, std::uint8_t suffix,
-              GifCodeReader& r) {
-    if (z.tableFull)
-        return;
-    const std::uint16_t code = z.nextCode;
-    t.prefix[code] = prefix;
-    t.suffix[code] = suffix;
-    t.length[code] = static_cast<std::uint16_t>(t.length[prefix] + 1);
-    ++z.nextCode;
-    if (z.nextCode >= z.widthLimit) {
-        if (r.codeWidth < kLzwMaxCodeWidth) {
-            ++r.codeWidth;
-            z.widthLimit <<= 1;
-            r.codeMask = (1u << r.codeWidth) - 1;
-        } else {
-            z.tableFull = 1;
-        }
+// Writes code's string at dst, whole pieces from its start; the last piece's unused
+// bytes (zeros) may land up to 7 bytes past the string's end.
+inline void WritePieces(const GifLzwTables& t, std::uint32_t code, std::uint8_t* dst) {
+    std::uint32_t at = (t.length[code] - 1u) & ~(kLzwPiece - 1u);
+    for (;;) {
+        std::memcpy(dst + at, t.piece[code], kLzwPiece);
+        if (at == 0)
+            return;
+        at -= kLzwPiece;
+        // The prefix of a string longer than one piece is exactly its pieces before the last.
+        code = t.prefix[code];
     }
 }
 
-// Writes code's string back to front, its last pixel at end[-1]; the first pixel.
-std::uint8_t WriteString(const GifLzwTables& t, std::uint32_t clear, std::uint32_t code,
-                         std::uint8_t* end) {
-    while (code >= clear) {
-        *--end = t.suffix[code];
-        code = t.prefix[code];
-    }
-    *--end = static_cast<std::uint8_t>(code);
-    return static_cast<std::uint8_t>(code);
+// Up to 8 little-endian bytes of the sub-block in hand, as one word.
+inline std::uint64_t LoadLE64(const std::uint8_t* p) {
+    std::uint64_t v = 0;
+    for (int i = 7; i >= 0; --i)
+        v = (v << 8) | p[i];
+    return v;
 }
 
 }  // namespace
@@ -128,6 +119,16 @@ void GifStartReader(GifCodeReader& r, ImageMemStream* s, int minCodeSize) {
 }
 
 void GifRefillCodes(GifCodeReader& r) {
+    // Whole words while the sub-block in hand holds them, then byte by byte across the
+    // sub-block boundaries.
+    if (r.blockLeft >= 8 && r.bitCount <= 56) {
+        const std::int32_t n = (63 - r.bitCount) >> 3;
+        const std::uint64_t word = LoadLE64(r.block) & ((std::uint64_t{1} << (8 * n)) - 1);
+        r.bits |= word << r.bitCount;
+        r.bitCount += 8 * n;
+        r.block += n;
+        r.blockLeft -= n;
+    }
     while (r.bitCount <= 56) {
         if (r.blockLeft == 0 && !NextSubBlock(r))
             return;
@@ -162,79 +163,186 @@ void GifStartLzw(GifLzwState& z, GifLzwTables& t, int minCodeSize) {
     z.nextCode = z.firstFree;
     z.initialCodeWidth = minCodeSize + 1;
     z.widthLimit = 1u << z.initialCodeWidth;
-    z.lastCode = 0;
     // Data that does not begin with a clear code starts from the string of pixel 0.
     z.oldCode = 0;
-    z.firstChar = 0;
     z.tableFull = 0;
     z.afterClear = 0;
-    for (std::uint32_t i = 0; i < z.clearCode; ++i)
+    for (std::uint32_t i = 0; i < z.clearCode; ++i) {
+        std::memset(t.piece[i], 0, kLzwPiece);
+        t.piece[i][0] = static_cast<std::uint8_t>(i);
+        t.prefix[i] = 0;
         t.length[i] = 1;
+        t.first[i] = static_cast<std::uint8_t>(i);
+    }
 }
 
 bool GifDecodeLzw(GifLzwState& z, GifLzwTables& t, GifCodeReader& r, GifPixelSink& s,
                   std::int64_t untilRows) {
+    if (GifSinkComplete(s))
+        return true;
+    // The hot state lives in locals: every pixel store could otherwise alias it.
     const std::uint32_t clear = z.clearCode;
+    const std::uint32_t endCode = z.endCode;
+    std::uint32_t nextCode = z.nextCode;
+    std::uint32_t widthLimit = z.widthLimit;
+    std::uint32_t oldCode = z.oldCode;
+    bool tableFull = z.tableFull != 0;
+    bool afterClear = z.afterClear != 0;
+    std::uint64_t bits = r.bits;
+    std::int32_t bitCount = r.bitCount;
+    std::int32_t codeWidth = r.codeWidth;
+    std::uint32_t codeMask = r.codeMask;
+    const std::uint8_t* block = r.block;
+    std::int32_t blockLeft = r.blockLeft;
+    const std::int32_t width = s.width;
+    const bool inPlace = !s.maskMode;
+    std::int32_t column = s.column;
+    std::int32_t rowsDone = s.rowsDone;
+    std::uint8_t* row = RowAt(s);
+    bool done = false;
+
+    const auto saveReader = [&] {
+        r.bits = bits;
+        r.bitCount = bitCount;
+        r.codeWidth = codeWidth;
+        r.codeMask = codeMask;
+        r.block = block;
+        r.blockLeft = blockLeft;
+    };
+    const auto loadReader = [&] {
+        bits = r.bits;
+        bitCount = r.bitCount;
+        block = r.block;
+        blockLeft = r.blockLeft;
+    };
+    // Hands a string of n pixels to the sink's general path (row ends, interlacing, mask).
+    const auto putSlow = [&](const std::uint8_t* p, std::int32_t n) {
+        s.column = column;
+        PutString(s, p, n);
+        column = s.column;
+        rowsDone = s.rowsDone;
+        if (!GifSinkComplete(s))
+            row = RowAt(s);
+    };
+
     do {
-        if (GifSinkComplete(s))
-            return true;
-        std::uint32_t code = GifReadCode(r);
-        z.lastCode = static_cast<std::uint16_t>(code);
-        if (code == kLzwNoCode || code == z.endCode)
-            return true;
+        std::uint32_t code;
+        if (bitCount < codeWidth) {
+            if (blockLeft >= 8) {
+                const std::int32_t n = (63 - bitCount) >> 3;
+                bits |= (LoadLE64(block) & ((std::uint64_t{1} << (8 * n)) - 1)) << bitCount;
+                bitCount += 8 * n;
+                block += n;
+                blockLeft -= n;
+            } else {
+                saveReader();
+                GifRefillCodes(r);
+                loadReader();
+                if (bitCount < codeWidth) {
+                    done = true;
+                    break;
+                }
+            }
+        }
+        code = static_cast<std::uint32_t>(bits) & codeMask;
+        bits >>= codeWidth;
+        bitCount -= codeWidth;
+        if (code == endCode) {
+            done = true;
+            break;
+        }
         if (code == clear) {
-            z.nextCode = z.firstFree;
-            r.codeWidth = z.initialCodeWidth;
-            r.codeMask = (1u << r.codeWidth) - 1;
-            z.widthLimit = 1u << r.codeWidth;
-            z.tableFull = 0;
-            z.afterClear = 1;
-            z.oldCode = 0;
-            z.firstChar = 0;
+            nextCode = z.firstFree;
+            codeWidth = z.initialCodeWidth;
+            codeMask = (1u << codeWidth) - 1;
+            widthLimit = 1u << codeWidth;
+            tableFull = false;
+            afterClear = true;
+            oldCode = 0;
             continue;
         }
-        if (code < clear && z.afterClear) {
+        if (code < clear && afterClear) {
             // The first pixel of a new table adds no entry.
-            z.afterClear = 0;
-            z.oldCode = static_cast<std::uint16_t>(code);
-            z.firstChar = static_cast<std::uint8_t>(code);
-            const std::uint8_t pixel = z.firstChar;
-            PutString(s, &pixel, 1);
+            afterClear = false;
+            oldCode = code;
+            const std::uint8_t pixel = static_cast<std::uint8_t>(code);
+            if (inPlace && column < width - 1) {
+                row[column++] = pixel;
+            } else {
+                putSlow(&pixel, 1);
+                if (GifSinkComplete(s)) {
+                    done = true;
+                    break;
+                }
+            }
             continue;
         }
-        z.afterClear = 0;
-        std::uint8_t first;
-        const bool known = code < z.nextCode;
-        const std::uint32_t from = known ? code : z.oldCode;
-        const std::int32_t length = t.length[from] + (known ? 0 : 1);
-        if (!s.maskMode && s.width - s.column >= length) {
-            // The whole string fits the current row: write it in place.
-            std::uint8_t* row = RowAt(s) + s.column;
-            if (known) {
-                first = WriteString(t, clear, from, row + length);
-            } else {
-                first = WriteString(t, clear, from, row + length - 1);
-                row[length - 1] = first;
-            }
-            s.column += length;
-            if (s.column == s.width)
-                NextRow(s);
+        afterClear = false;
+        // A code at or beyond the next free slot stands for the last string and its own
+        // first pixel.
+        const bool known = code < nextCode;
+        const std::uint32_t from = known ? code : oldCode;
+        const std::int32_t fromLength = t.length[from];
+        const std::int32_t length = fromLength + (known ? 0 : 1);
+        const std::uint8_t first = t.first[from];
+        const bool inRow =
+            inPlace && width - column >= fromLength + static_cast<std::int32_t>(kLzwPiece);
+        if (inRow) {
+            // The string and its last piece's spill fit the row, which it does not end.
+            std::uint8_t* dst = row + column;
+            WritePieces(t, from, dst);
+            if (!known)
+                dst[length - 1] = first;
+            column += length;
         } else {
-            std::uint8_t* end = t.stack + kLzwStackSize;
-            if (known) {
-                first = WriteString(t, clear, from, end);
-            } else {
-                first = WriteString(t, clear, from, end - 1);
-                end[-1] = first;
-            }
-            PutString(s, end - length, length);
+            WritePieces(t, from, t.stack);
+            if (!known)
+                t.stack[length - 1] = first;
+            putSlow(t.stack, length);
         }
-        AddEntry(z, t, z.oldCode, first, r);
+        if (!tableFull) {
+            // The new entry: the last string followed by this string's first pixel.
+            const std::uint32_t entry = nextCode;
+            const std::uint32_t oldLength = t.length[oldCode];
+            const std::uint32_t slot = oldLength & (kLzwPiece - 1u);
+            if (slot != 0) {
+                std::memcpy(t.piece[entry], t.piece[oldCode], kLzwPiece);
+                t.prefix[entry] = t.prefix[oldCode];
+            } else {
+                std::memset(t.piece[entry], 0, kLzwPiece);
+                t.prefix[entry] = static_cast<std::uint16_t>(oldCode);
+            }
+            t.piece[entry][slot] = first;
+            t.length[entry] = static_cast<std::uint16_t>(oldLength + 1);
+            t.first[entry] = t.first[oldCode];
+            ++nextCode;
+            if (nextCode >= widthLimit) {
+                if (codeWidth < kLzwMaxCodeWidth) {
+                    ++codeWidth;
+                    widthLimit <<= 1;
+                    codeMask = (1u << codeWidth) - 1;
+                } else {
+                    tableFull = true;
+                }
+            }
+        }
         // A code beyond the table was entered at the next free slot: that is its code now.
-        z.oldCode = static_cast<std::uint16_t>(known ? code : z.nextCode - 1u);
-        z.firstChar = first;
-    } while (s.rowsDone < untilRows);
-    return GifSinkComplete(s);
+        oldCode = known ? code : nextCode - 1u;
+        // Only the sink's general path completes rows.
+        if (!inRow && GifSinkComplete(s)) {
+            done = true;
+            break;
+        }
+    } while (rowsDone < untilRows);
+
+    saveReader();
+    s.column = column;
+    z.nextCode = static_cast<std::uint16_t>(nextCode);
+    z.widthLimit = widthLimit;
+    z.oldCode = static_cast<std::uint16_t>(oldCode);
+    z.tableFull = tableFull ? 1 : 0;
+    z.afterClear = afterClear ? 1 : 0;
+    return done || GifSinkComplete(s);
 }
 
 }  // namespace imagelib

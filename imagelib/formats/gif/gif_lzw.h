@@ -15,17 +15,24 @@ constexpr std::uint32_t kLzwTableSize = 1u << kLzwMaxCodeWidth;  // 4,096 codes
 // The longest string a code can stand for: every entry above the clear code, plus the
 // one pixel a code beyond the table adds. One more slot than that is never needed.
 constexpr std::uint32_t kLzwStackSize = kLzwTableSize + 1;
+// Strings are stored and written in pieces of this many pixels.
+constexpr std::uint32_t kLzwPiece = 8;
 constexpr std::uint16_t kLzwNoCode = 0xFFFF;  // no further code: the data has ended
 constexpr int kLzwMinCodeSize = 2;
 constexpr int kLzwMaxCodeSize = 9;
 
-// The three tables, allocated once per load. Every entry's string is its prefix's string
-// followed by its suffix; a code below the clear code is the one pixel it names.
+// The string table, allocated once per load. A string is cut into pieces of kLzwPiece
+// pixels from its start; an entry keeps its last piece (whole or partial, unused bytes
+// zero) and the code of the string before that piece, so writing a string of n pixels
+// takes n / 8 steps, not n. A code below the clear code is the one pixel it names.
 struct GifLzwTables {
-    std::uint16_t prefix[kLzwTableSize];
+    alignas(8) std::uint8_t piece[kLzwTableSize][kLzwPiece];
+    std::uint16_t prefix[kLzwTableSize];  // the string before the last piece (if any)
     std::uint16_t length[kLzwTableSize];  // pixels in the entry's string
-    std::uint8_t suffix[kLzwTableSize];
-    std::uint8_t stack[kLzwStackSize];  // a string built back to front
+    std::uint8_t first[kLzwTableSize];    // the string's first pixel
+    // A string that does not fit the current row is built here, with room for the zero
+    // bytes a last partial piece writes past its end.
+    std::uint8_t stack[kLzwStackSize + kLzwPiece];
 };
 
 // Codes from the data sub-blocks, least significant bit first. The sub-block in hand is a
@@ -67,9 +74,7 @@ struct GifLzwState {
     std::uint16_t nextCode;
     std::int32_t initialCodeWidth;
     std::uint32_t widthLimit;
-    std::uint16_t lastCode;  // the last code read
-    std::uint16_t oldCode;
-    std::uint8_t firstChar;  // first pixel of the last string output
+    std::uint16_t oldCode;  // the code of the last string output
     std::uint8_t tableFull;
     std::uint8_t afterClear;  // the next pixel code starts a new table
 };
@@ -93,7 +98,9 @@ inline std::uint16_t GifReadCode(GifCodeReader& r) {
     return code;
 }
 
-// A sink at the top-left pixel of rows of stride bytes.
+// A sink at the top-left pixel of rows of stride bytes. The rows must start zeroed (both
+// callers hand fresh zero-filled memory): a string written in place may store zeros up to
+// 7 pixels past its end within its row, where later strings go.
 void GifStartSink(GifPixelSink& sink, std::uint8_t* bits, std::int64_t stride, std::int32_t width,
                   std::int32_t height, bool interlaced);
 // Stores one pixel and moves on; nothing once every row is written.
