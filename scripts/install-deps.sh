@@ -12,6 +12,7 @@ packages=(
   xvfb xauth dbus-daemon python3-xlib shared-mime-info
   imagemagick python3-pil
   zlib1g-dev libpng-dev
+  libspng-dev libdeflate-dev
 )
 
 missing=()
