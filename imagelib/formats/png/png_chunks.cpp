@@ -160,13 +160,20 @@ int PngReadTrns(PngDecoder& d, StreamReader& in, std::uint32_t length) {
 }
 
 // Appends the chunk's data (as much of it as the source holds) to the compressed data.
-// The buffer grows by doubling, so many small IDATs cost no more than one large one.
+// The first IDAT sizes the buffer for everything the source still holds, which bounds all
+// the IDAT data to come: one allocation and no copying of what was gathered already. The
+// buffer grows by doubling should that block be refused.
 int PngQueueIdat(PngDecoder& d, StreamReader& in, std::uint32_t length) {
     const std::uint64_t remaining = static_cast<std::uint64_t>(in.Remaining());
     const std::uint64_t n = length < remaining ? length : remaining;
     if (n == 0)
         return kOk;
     const std::uint64_t need = d.dataSize + n;
+    if (d.dataCapacity == 0 && FitsBlock(remaining)) {
+        d.data = static_cast<std::uint8_t*>(ImageAlloc(static_cast<std::uint32_t>(remaining)));
+        if (d.data != nullptr)
+            d.dataCapacity = remaining;
+    }
     if (need > d.dataCapacity) {
         std::uint64_t capacity = d.dataCapacity < 4096 ? 4096 : d.dataCapacity * 2;
         if (capacity < need)

@@ -71,6 +71,7 @@ struct PngDecoder {
     std::uint32_t y;             // image row of the next scanline
     std::uint8_t complete;       // every pixel placed: further bytes are ignored
     std::uint8_t decodeStarted;  // the rows were handed to the sink
+    std::uint8_t directBgr;      // 8-bit RGB, not interlaced, 24-bit rows: unfiltered in place
 };
 
 // What the load context's driver area holds.
@@ -95,5 +96,9 @@ void PngFreeRows(PngDecoder& d);
 // prior scanline and the bytes already unfiltered; unit = bytes per complete pixel.
 void PngUnfilterRow(std::uint32_t type, const std::uint8_t* in, const std::uint8_t* prior,
                     std::uint8_t* out, std::size_t n, std::size_t unit);
+// The same for an 8-bit RGB scanline written in blue, green, red order, with prior the
+// previous row in that order; n may end inside a pixel.
+void PngUnfilterRowToBgr(std::uint32_t type, const std::uint8_t* in, const std::uint8_t* prior,
+                         std::uint8_t* out, std::size_t n);
 
 }  // namespace imagelib

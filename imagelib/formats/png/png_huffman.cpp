@@ -19,7 +19,7 @@ constexpr std::uint8_t kDistanceExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,
 
 std::uint32_t Entry(std::uint32_t bits, std::uint32_t extra, std::uint32_t kind,
                     std::uint32_t value) {
-    return bits | extra << 4 | kind << 8 | value << 16;
+    return bits | kind << 8 | extra << 12 | value << 16;
 }
 
 // What symbol means in its alphabet, as an entry of a code of the given length.
@@ -44,12 +44,36 @@ std::uint32_t SymbolEntry(HuffAlphabet alphabet, unsigned symbol, unsigned bits)
     return Entry(bits, 0, kHuffLiteral, symbol);
 }
 
-unsigned Reverse(unsigned code, unsigned bits) {
-    unsigned r = 0;
-    for (unsigned i = 0; i < bits; ++i, code >>= 1)
-        r = r << 1 | (code & 1);
-    return r;
+// Where a primary slot's literal leaves enough of the primary bits to name the next
+// literal's code in full, the slot decodes both. The slots are visited from the top: the
+// second code's slot (i >> length) lies below i, so it still holds a single symbol.
+// Written without branches: whether a slot pairs follows the data, not a pattern. An
+// entry of no code (0 bits) or of all the primary bits finds no second code that fits.
+void PairLiterals(std::uint32_t* table, unsigned tableBits) {
+    for (unsigned i = 1u << tableBits; i-- > 0;) {
+        const std::uint32_t first = table[i];
+        const unsigned bits = HuffCodeBits(first);
+        const std::uint32_t second = table[i >> bits];
+        const unsigned total = bits + HuffCodeBits(second);
+        const bool pair = HuffKind(first) == kHuffLiteral && HuffKind(second) == kHuffLiteral &&
+                          total <= tableBits;
+        const std::uint32_t both =
+            Entry(total, 0, kHuffLiteralPair, HuffValue(first) | HuffValue(second) << 8);
+        table[i] = pair ? both : first;
+    }
 }
+
+// The low bits bits of code in reverse order (bits 1 to 15).
+unsigned Reverse(unsigned code, unsigned bits) {
+    code = (code >> 1 & 0x5555) | (code & 0x5555) << 1;
+    code = (code >> 2 & 0x3333) | (code & 0x3333) << 2;
+    code = (code >> 4 & 0x0F0F) | (code & 0x0F0F) << 4;
+    code = (code >> 8 & 0x00FF) | (code & 0x00FF) << 8;
+    return code >> (16 - bits);
+}
+
+// Marks a slot of height whose subtable has been placed.
+constexpr std::uint8_t kPlaced = 0x80;
 
 }  // namespace
 
@@ -94,35 +118,46 @@ bool PngBuildHuffCodes(const std::uint8_t* lengths, unsigned count, HuffAlphabet
         code = (code + perLength[len - 1]) << 1;
         next[len] = code;
     }
-    // Height of the subtable under each primary slot: the longest code through it.
+    // A complete code covers every slot; only the lone-code case leaves some empty.
+    if (left > 0) {
+        for (unsigned i = 0; i < primary; ++i)
+            table[i] = invalid;
+    }
     // Each symbol's code, reversed for least-significant-first lookup, and the height of
     // the subtable under each primary slot: its longest code beyond the primary bits.
-    unsigned codes[kLitLenSymbols] = {};
+    unsigned codes[kLitLenSymbols];
     std::uint8_t height[1u << kLitLenTableBits] = {};
+    unsigned longCodes = 0;
     for (unsigned s = 0; s < count; ++s) {
         const unsigned len = lengths[s];
         if (len == 0)
             continue;
         codes[s] = Reverse(next[len]++, len);
         if (len > tableBits) {
+            ++longCodes;
             const unsigned slot = codes[s] & (primary - 1);
             if (len - tableBits > height[slot])
                 height[slot] = static_cast<std::uint8_t>(len - tableBits);
         }
     }
-    std::uint32_t offset[1u << kLitLenTableBits] = {};
+    // Subtables are placed after the primary table in the order their slots first turn
+    // up; offset is read only for slots that have one.
+    std::uint16_t offset[1u << kLitLenTableBits];
     unsigned used = primary;
-    for (unsigned i = 0; i < primary; ++i) {
-        table[i] = invalid;
-        if (height[i] == 0)
+    for (unsigned s = 0; s < count && longCodes > 0; ++s) {
+        const unsigned len = lengths[s];
+        if (len <= tableBits)
             continue;
-        const unsigned size = 1u << height[i];
+        --longCodes;
+        const unsigned slot = codes[s] & (primary - 1);
+        if (height[slot] & kPlaced)
+            continue;
+        const unsigned size = 1u << height[slot];
         if (used + size > capacity)
             return false;
-        offset[i] = used;
-        table[i] = Entry(tableBits, height[i], kHuffSubtable, used);
-        for (unsigned j = 0; j < size; ++j)
-            table[used + j] = invalid;
+        offset[slot] = static_cast<std::uint16_t>(used);
+        table[slot] = Entry(tableBits, height[slot], kHuffSubtable, used);
+        height[slot] |= kPlaced;
         used += size;
     }
     for (unsigned s = 0; s < count; ++s) {
@@ -137,10 +172,12 @@ bool PngBuildHuffCodes(const std::uint8_t* lengths, unsigned count, HuffAlphabet
         }
         const unsigned slot = codes[s] & (primary - 1);
         const unsigned rest = codes[s] >> tableBits;
-        const unsigned size = 1u << height[slot];
+        const unsigned size = 1u << (height[slot] & ~kPlaced);
         for (unsigned i = rest; i < size; i += 1u << (len - tableBits))
             table[offset[slot] + i] = e;
     }
+    if (alphabet == HuffAlphabet::kLitLen)
+        PairLiterals(table, tableBits);
     return true;
 }
 

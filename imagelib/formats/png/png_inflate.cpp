@@ -164,9 +164,19 @@ inline std::uint32_t Lookup(const std::uint32_t* table, unsigned tableBits, std:
     return e;
 }
 
+// Writes the one or two literals of e at dst; two bytes are always stored (the second
+// is overwritten by what follows when the entry holds one).
+inline std::size_t PutLiterals(std::uint8_t* dst, std::uint32_t e) {
+    const auto bytes = static_cast<std::uint16_t>(HuffValue(e));
+    std::memcpy(dst, &bytes, 2);
+    return HuffLiteralCount(e);
+}
+
 // One Huffman block's symbols up to its end-of-block code; false on corrupt data. The
 // bit reader is worked on as a local copy: the output bytes written through a byte
-// pointer could otherwise alias it and keep it out of registers.
+// pointer could otherwise alias it and keep it out of registers. After a refill three
+// literal lookups (at most 15 bits each) fit the 56 bits held; a length code and its
+// extra bits fit what is left after two, and the distance gets a refill of its own.
 bool PngExtractHuffSym(Inflater& z, BitReader& reader) {
     BitReader br = reader;
     const std::uint32_t* lit = z.t->litLen;
@@ -183,24 +193,30 @@ bool PngExtractHuffSym(Inflater& z, BitReader& reader) {
         if (!br.Refill())
             break;
         std::uint32_t e = Lookup(lit, kLitLenTableBits, br.Bits());
-        br.Drop(HuffCodeBits(e));
-        std::uint32_t kind = HuffKind(e);
-        if (kind == kHuffLiteral) {
-            out[op++] = static_cast<std::uint8_t>(HuffValue(e));
-            // A second literal without a refill: 41 bits are still held.
-            e = Lookup(lit, kLitLenTableBits, br.Bits());
-            if (HuffKind(e) != kHuffLiteral)
-                continue;
+        if (HuffIsLiterals(e)) {
             br.Drop(HuffCodeBits(e));
-            out[op++] = static_cast<std::uint8_t>(HuffValue(e));
-            continue;
+            op += PutLiterals(out + op, e);
+            e = Lookup(lit, kLitLenTableBits, br.Bits());
+            if (HuffIsLiterals(e)) {
+                br.Drop(HuffCodeBits(e));
+                op += PutLiterals(out + op, e);
+                e = Lookup(lit, kLitLenTableBits, br.Bits());
+                if (HuffIsLiterals(e)) {
+                    br.Drop(HuffCodeBits(e));
+                    op += PutLiterals(out + op, e);
+                    continue;
+                }
+                // Only 26 bits may be left: enough for a length, not for its distance.
+            }
         }
-        if (kind != kHuffLength) {
-            ok = kind == kHuffEnd;
+        br.Drop(HuffCodeBits(e));
+        if (HuffKind(e) != kHuffLength) {
+            ok = HuffKind(e) == kHuffEnd;
             break;
         }
-        // At most 5 + 15 + 13 more bits: the 56 held after the refill are enough.
         const std::size_t len = HuffValue(e) + br.Take(HuffExtraBits(e));
+        if (!br.Refill())
+            break;
         e = Lookup(dist, kDistanceTableBits, br.Bits());
         br.Drop(HuffCodeBits(e));
         if (HuffKind(e) != kHuffLength)

@@ -58,6 +58,10 @@ void NextScanline(PngDecoder& d) {
     }
 }
 
+std::uint8_t* RowOf(const PngDecoder& d) {
+    return d.bits + (std::uint64_t{d.height} - 1 - d.y) * d.rowSize;
+}
+
 // Index pixel i of a grey or palette scanline: packed from the most significant bits,
 // or one byte, or the high byte of a 16-bit sample.
 inline std::uint32_t IndexAt(const std::uint8_t* row, std::uint64_t i, std::uint32_t depth) {
@@ -217,7 +221,7 @@ void PlaceWithAlpha(const PngDecoder& d, const std::uint8_t* row, std::uint64_t 
 // the part that arrived before the data ended).
 void PlaceRow(const PngDecoder& d, const std::uint8_t* row, std::uint64_t bytes) {
     const PngPass& p = PassOf(d);
-    std::uint8_t* dst = d.bits + (std::uint64_t{d.height} - 1 - d.y) * d.rowSize;
+    std::uint8_t* dst = RowOf(d);
     switch (d.colourType) {
         case kPngRgb:
             PlaceRgb(d, row, bytes, dst, p);
@@ -240,7 +244,21 @@ void PlaceRow(const PngDecoder& d, const std::uint8_t* row, std::uint64_t bytes)
     }
 }
 
+// An 8-bit RGB scanline of a plain image goes straight into its result row, which is the
+// RGB scanline in reverse within each pixel; the row above (one up the image, one on in
+// the bottom-up rows) is its prior, and the first row's is all zero.
+void UnfilterInPlace(PngDecoder& d, const std::uint8_t* filtered, std::uint64_t bytes) {
+    std::uint8_t* dst = RowOf(d);
+    const std::uint8_t* prior = d.y == 0 ? d.prior : dst + d.rowSize;
+    PngUnfilterRowToBgr(filtered[0], filtered + 1, prior, dst, bytes);
+}
+
 void CompleteScanline(PngDecoder& d, const std::uint8_t* filtered) {
+    if (d.directBgr) {
+        UnfilterInPlace(d, filtered, d.scanline);
+        NextScanline(d);
+        return;
+    }
     PngUnfilterRow(filtered[0], filtered + 1, d.prior, d.current, d.scanline, d.filterUnit);
     PlaceRow(d, d.current, d.scanline);
     NextScanline(d);
@@ -263,6 +281,7 @@ bool PngStartRows(PngDecoder& d, std::uint8_t* bits) {
     }
     d.pass = 0;
     d.complete = 0;
+    d.directBgr = d.colourType == kPngRgb && d.bitDepth == 8 && !d.interlaced && !d.alphaOutput;
     EnterPass(d);
     return true;
 }
@@ -292,9 +311,13 @@ void PngFinishRows(PngDecoder& d) {
     if (d.complete || d.filled < 2)
         return;
     const std::uint64_t bytes = d.filled - 1;
+    d.filled = 0;
+    if (d.directBgr) {
+        UnfilterInPlace(d, d.pending, bytes);
+        return;
+    }
     PngUnfilterRow(d.pending[0], d.pending + 1, d.prior, d.current, bytes, d.filterUnit);
     PlaceRow(d, d.current, bytes);
-    d.filled = 0;
 }
 
 void PngFreeRows(PngDecoder& d) {

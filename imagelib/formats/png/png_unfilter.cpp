@@ -81,7 +81,65 @@ void UnfilterLeft(std::uint32_t type, const std::uint8_t* in, const std::uint8_t
     }
 }
 
+// An 8-bit RGB scanline unfiltered into blue, green, red order. The filters work on each
+// sample with the same sample of the pixel before and above, so they work as well on the
+// samples in the output's order: prior is the previous output row, and only the input is
+// read in reverse within each pixel. n may end inside a pixel (a scanline cut short):
+// the samples there are placed as they arrive.
+template <std::uint32_t Type>
+void UnfilterToBgr(const std::uint8_t* in, const std::uint8_t* prior, std::uint8_t* out,
+                   std::size_t n) {
+    int a0 = 0, a1 = 0, a2 = 0;  // blue, green, red of the pixel to the left
+    int c0 = 0, c1 = 0, c2 = 0;  // and of the pixel above that
+    const auto one = [](std::uint8_t x, int left, int up, int upLeft) -> int {
+        switch (Type) {
+            case kFilterSub:
+                return static_cast<std::uint8_t>(x + left);
+            case kFilterUp:
+                return static_cast<std::uint8_t>(x + up);
+            case kFilterAverage:
+                return static_cast<std::uint8_t>(x + ((left + up) >> 1));
+            case kFilterPaeth:
+                return static_cast<std::uint8_t>(x + PaethPredictor(left, up, upLeft));
+            default:
+                return x;
+        }
+    };
+    const std::size_t whole = n - n % 3;
+    std::size_t i = 0;
+    for (; i < whole; i += 3) {
+        const int b0 = prior[i], b1 = prior[i + 1], b2 = prior[i + 2];
+        a0 = one(in[i + 2], a0, b0, c0);
+        a1 = one(in[i + 1], a1, b1, c1);
+        a2 = one(in[i], a2, b2, c2);
+        out[i] = static_cast<std::uint8_t>(a0);
+        out[i + 1] = static_cast<std::uint8_t>(a1);
+        out[i + 2] = static_cast<std::uint8_t>(a2);
+        c0 = b0, c1 = b1, c2 = b2;
+    }
+    if (i < n)  // red
+        out[i + 2] = static_cast<std::uint8_t>(one(in[i], a2, prior[i + 2], c2));
+    if (i + 1 < n)  // green
+        out[i + 1] = static_cast<std::uint8_t>(one(in[i + 1], a1, prior[i + 1], c1));
+}
+
 }  // namespace
+
+void PngUnfilterRowToBgr(std::uint32_t type, const std::uint8_t* in, const std::uint8_t* prior,
+                         std::uint8_t* out, std::size_t n) {
+    switch (type) {
+        case kFilterSub:
+            return UnfilterToBgr<kFilterSub>(in, prior, out, n);
+        case kFilterUp:
+            return UnfilterToBgr<kFilterUp>(in, prior, out, n);
+        case kFilterAverage:
+            return UnfilterToBgr<kFilterAverage>(in, prior, out, n);
+        case kFilterPaeth:
+            return UnfilterToBgr<kFilterPaeth>(in, prior, out, n);
+        default:
+            return UnfilterToBgr<0>(in, prior, out, n);
+    }
+}
 
 void PngUnfilterRow(std::uint32_t type, const std::uint8_t* in, const std::uint8_t* prior,
                     std::uint8_t* out, std::size_t n, std::size_t unit) {
