@@ -4,6 +4,7 @@
 // GifWriteAnimFile and must come back in the same place with the same indices, colours
 // and control fields. The first bytes choose the flags and the screen as for the other
 // targets; only flags whose results are paletted (or are recognised and skipped) are kept.
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -26,11 +27,11 @@ constexpr std::uint32_t kKeptFlags =
     IMAGELIB_REDUCE4_PLAIN_GREYS | IMAGELIB_IMAGE_AND_MASK | IMAGELIB_GIF_FIRST_FRAME_ONLY |
     IMAGELIB_REPORT_TRANSPARENT | IMAGELIB_FORCE_8BIT | IMAGELIB_NEAREST_COLOUR;
 constexpr std::uint32_t kReduceFlags = IMAGELIB_REDUCE | IMAGELIB_FORCE_8BIT;
-// Larger results are not written: the encoder's work repeats itself every 4,096 codes and
-// the time is better spent on other inputs. Nor are larger declared screens reduced: the
-// reducer has a target of its own in every format's load.
-constexpr std::uint64_t kMaxWrittenPixels = std::uint64_t{1} << 22;
-constexpr std::uint64_t kMaxReducedScreen = std::uint64_t{1} << 20;
+// Larger images are not written: the encoder's work repeats itself every 4,096 codes and
+// the time is better spent on other inputs. The same for a reloaded animation's screen.
+constexpr std::uint64_t kMaxWrittenPixels = std::uint64_t{1} << 20;
+constexpr std::uint64_t kMaxReloadedScreen = std::uint64_t{1} << 24;
+constexpr std::uint64_t kMaxReducedPixels = std::uint64_t{1} << 16;
 constexpr std::size_t kRowsOffset = 1064;  // header and 256 RGBQUADs before a PackedDib's rows
 constexpr std::uint32_t kMaxSide = 65535;
 constexpr std::uint32_t kKindScreen = 0x69;
@@ -116,14 +117,64 @@ HGLOBAL RowsBlock(const Picture& p) {
     return block;
 }
 
-std::uint32_t LoadFlags(const fuzz::LoadSetup& setup) {
-    std::uint32_t flags = setup.flags & kKeptFlags;
-    if (setup.size >= 10) {
-        const std::uint64_t w = setup.data[6] | setup.data[7] << 8;
-        const std::uint64_t h = setup.data[8] | setup.data[9] << 8;
-        if (w * h > kMaxReducedScreen)
-            flags &= ~kReduceFlags;
+// The sizes a GIF declares, its blocks walked as the loader walks them: the most pixels of
+// the screen or any one image, and the pixels of all images, each doubled for the image
+// and mask layout. Inputs that declare more are not loaded here at all: whatever they
+// would show at this size, they show at a smaller one faster.
+struct Declared {
+    std::uint64_t largest = 0;
+    std::uint64_t images = 0;
+};
+
+std::uint64_t AreaAt(const std::uint8_t* d) {
+    return 2 * std::uint64_t(d[0] | d[1] << 8) * std::uint64_t(d[2] | d[3] << 8);
+}
+
+std::size_t ColourTableBytes(std::uint8_t packed) {
+    return (packed & 0x80) != 0 ? std::size_t{3} << ((packed & 7) + 1) : 0;
+}
+
+std::size_t SkipSubBlocks(const std::uint8_t* d, std::size_t n, std::size_t p) {
+    while (p < n) {
+        const std::size_t length = d[p++];
+        if (length == 0)
+            break;
+        p += length;
     }
+    return p;
+}
+
+Declared DeclaredSizes(const std::uint8_t* d, std::size_t n) {
+    Declared out;
+    if (n < 13)
+        return out;
+    out.largest = AreaAt(d + 6);
+    std::size_t p = 13 + ColourTableBytes(d[10]);
+    while (p < n) {
+        const std::uint8_t introducer = d[p++];
+        if (introducer == 0x3B)
+            break;
+        if (introducer == 0x21) {
+            p = SkipSubBlocks(d, n, p + 1);
+        } else if (introducer == 0x2C) {
+            if (n - p < 9)
+                break;
+            const std::uint64_t area = AreaAt(d + p + 4);
+            out.largest = std::max(out.largest, area);
+            out.images += area;
+            p += 9 + ColourTableBytes(d[p + 8]) + 1;
+            p = SkipSubBlocks(d, n, p);
+        }
+    }
+    return out;
+}
+
+// Reductions only of small images: the reducer has a target of its own in every format's
+// load, and is slow under the sanitizers.
+std::uint32_t LoadFlags(const fuzz::LoadSetup& setup, const Declared& declared) {
+    std::uint32_t flags = setup.flags & kKeptFlags;
+    if (declared.largest > kMaxReducedPixels)
+        flags &= ~kReduceFlags;
     return flags;
 }
 
@@ -158,8 +209,11 @@ void CheckStillFile(const std::filesystem::path& file, const Picture& before,
         fuzz::Fail("a written GIF loads with another transparent index");
 }
 
-void RoundTripStill(const fuzz::LoadSetup& setup, const std::filesystem::path& file) {
-    std::uint32_t a = 0, b = 0, flags = LoadFlags(setup);
+void RoundTripStill(const fuzz::LoadSetup& setup, const Declared& declared,
+                    const std::filesystem::path& file) {
+    if (declared.largest > kMaxWrittenPixels)
+        return;
+    std::uint32_t a = 0, b = 0, flags = LoadFlags(setup, declared);
     std::int32_t transparent = -1;
     if (ImageLoadFileTransIndex(L"fuzz", setup.data, static_cast<std::uint32_t>(setup.size), &a, &b,
                                 &flags, &transparent) != IMAGELIB_FINISHED) {
@@ -340,7 +394,10 @@ void CheckAnimationFile(const std::filesystem::path& file, const Animation& befo
         fuzz::Fail("a written animation does not load to the same records and frames");
 }
 
-void RoundTripAnimation(const fuzz::LoadSetup& setup, const std::filesystem::path& file) {
+void RoundTripAnimation(const fuzz::LoadSetup& setup, const Declared& declared,
+                        const std::filesystem::path& file) {
+    if (declared.largest > kMaxWrittenPixels || declared.images > kMaxWrittenPixels)
+        return;
     std::uint32_t a = 0, b = 0, list = 0, flags = setup.flags & kKeptFlags & ~kReduceFlags;
     const int r = ImageLoadGIFAnimation(L"fuzz", setup.data, static_cast<std::uint32_t>(setup.size),
                                         &a, &b, &list, &flags);
@@ -348,7 +405,10 @@ void RoundTripAnimation(const fuzz::LoadSetup& setup, const std::filesystem::pat
     if (r != IMAGELIB_FINISHED || list == 0)
         return;
     const Animation anim = TakeAnimation(list);
-    if (anim.frames.empty() || !anim.writable)
+    std::uint32_t width = 0, height = 0;
+    const bool fits = !anim.frames.empty() && ScreenOf(anim, &width, &height);
+    if (anim.frames.empty() || !anim.writable ||
+        (fits && std::uint64_t{width} * height > kMaxReloadedScreen))
         return;
 
     std::vector<GifAnimRecord> records;
@@ -376,9 +436,6 @@ void RoundTripAnimation(const fuzz::LoadSetup& setup, const std::filesystem::pat
         records.data(), reinterpret_cast<const BITMAPINFO*>(info.data()));
     for (const GifAnimRecord& rec : records)
         GlobalFree(rec.dib);
-
-    std::uint32_t width = 0, height = 0;
-    const bool fits = ScreenOf(anim, &width, &height);
     if (written != (fits ? 0 : 1))
         fuzz::Fail("the animated writer's result does not fit the frames");
     if (!fits) {
@@ -398,11 +455,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::LoadSetup setup;
     if (!fuzz::TakeSetup(data, size, &setup))
         return 0;
+    const Declared declared = DeclaredSizes(setup.data, setup.size);
     const fuzz::LiveCounts before = fuzz::Live();
-    RoundTripStill(setup, file);
+    RoundTripStill(setup, declared, file);
     fuzz::ExpectNoLeak(before);
     fuzz::TakeSetup(data, size, &setup);
-    RoundTripAnimation(setup, file);
+    RoundTripAnimation(setup, declared, file);
     fuzz::ExpectNoLeak(before);
     std::filesystem::remove(file);
     return 0;
