@@ -117,17 +117,18 @@ HGLOBAL RowsBlock(const Picture& p) {
     return block;
 }
 
-// The sizes a GIF declares, its blocks walked as the loader walks them: the most pixels of
-// the screen or any one image, and the pixels of all images, each doubled for the image
-// and mask layout. Inputs that declare more are not loaded here at all: whatever they
-// would show at this size, they show at a smaller one faster.
+// The sizes a GIF declares, its blocks walked as the loader walks them: the widest by the
+// highest of the screen and the images (an animation load's blank result), and the pixels
+// of all images, each doubled for the image and mask layout. Inputs that declare more are
+// not loaded here at all: whatever they would show at this size, they show at a smaller
+// one faster.
 struct Declared {
     std::uint64_t largest = 0;
     std::uint64_t images = 0;
 };
 
-std::uint64_t AreaAt(const std::uint8_t* d) {
-    return 2 * std::uint64_t(d[0] | d[1] << 8) * std::uint64_t(d[2] | d[3] << 8);
+std::uint64_t U16At(const std::uint8_t* d) {
+    return std::uint64_t{d[0]} | std::uint64_t{d[1]} << 8;
 }
 
 std::size_t ColourTableBytes(std::uint8_t packed) {
@@ -148,7 +149,8 @@ Declared DeclaredSizes(const std::uint8_t* d, std::size_t n) {
     Declared out;
     if (n < 13)
         return out;
-    out.largest = AreaAt(d + 6);
+    std::uint64_t width = U16At(d + 6);
+    std::uint64_t height = U16At(d + 8);
     std::size_t p = 13 + ColourTableBytes(d[10]);
     while (p < n) {
         const std::uint8_t introducer = d[p++];
@@ -159,13 +161,14 @@ Declared DeclaredSizes(const std::uint8_t* d, std::size_t n) {
         } else if (introducer == 0x2C) {
             if (n - p < 9)
                 break;
-            const std::uint64_t area = AreaAt(d + p + 4);
-            out.largest = std::max(out.largest, area);
-            out.images += area;
+            width = std::max(width, U16At(d + p + 4));
+            height = std::max(height, U16At(d + p + 6));
+            out.images += 2 * U16At(d + p + 4) * U16At(d + p + 6);
             p += 9 + ColourTableBytes(d[p + 8]) + 1;
             p = SkipSubBlocks(d, n, p);
         }
     }
+    out.largest = 2 * width * height;
     return out;
 }
 
