@@ -19,6 +19,15 @@ constexpr int kMaxStringPixels = 61;
 // The last code assigned before a reset; the decoder's table then never reaches 4096.
 constexpr std::uint32_t kMaxAssignedCode = 4093;
 constexpr int kMaxCodeWidth = 12;
+// The string hash: each pixel xor-ed in, then a multiplication by an odd number, which
+// loses nothing. (A product of pixel-dependent factors gathers factors of two until every
+// string of 30 pixels or more hashes alike, and flat images probe one long chain.)
+constexpr std::uint32_t kHashSeed = 2166136261u;
+constexpr std::uint32_t kHashPrime = 16777619u;
+
+std::uint32_t HashPixel(std::uint32_t hash, std::uint8_t p) {
+    return (hash ^ p) * kHashPrime;
+}
 
 // Slots hold the entry's store offset + 1; 0 is an empty slot.
 using Slot = std::uint16_t;
@@ -97,7 +106,7 @@ class LzwEncoder {
         pending_[0] = 1;
         pending_[1] = p;
         code_ = p;
-        hash_ = (p + 3u) * 301u;
+        hash_ = HashPixel(kHashSeed, p);
     }
     // The slot holding the pending string, or the empty slot where it would go.
     std::uint32_t Probe(bool* found) const;
@@ -124,7 +133,7 @@ class LzwEncoder {
 std::uint32_t LzwEncoder::Probe(bool* found) const {
     const std::uint8_t* store = tables_->store();
     const Slot* slots = tables_->slots();
-    std::uint32_t slot = hash_ % kSlotCount + 1;
+    std::uint32_t slot = (hash_ ^ hash_ >> 16) % kSlotCount + 1;
     if (slot == kSlotCount)
         slot = 0;
     const std::size_t compared = std::size_t{pending_[0]} + 1;
@@ -151,7 +160,7 @@ bool LzwEncoder::AddPixel(std::uint8_t p) {
     }
     pending_[n] = p;
     pending_[0] = static_cast<std::uint8_t>(n);
-    hash_ = (p + n) * hash_;
+    hash_ = HashPixel(hash_, p);
     bool found = false;
     const std::uint32_t slot = Probe(&found);
     if (found && n + kEntryHeader < kMaxEntryBytes) {
