@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the viewer and the tests need.
-# Quiet and quick when everything is present; safe to run again.
+# Installs the Debian packages the build, the viewer and the tests need, and any further
+# packages named as arguments. Quiet and quick when everything is present; safe to run again.
 set -euo pipefail
 
 packages=(
@@ -14,6 +14,7 @@ packages=(
   zlib1g-dev giflib-tools
   # the decode benchmark's reference libraries (bench/)
   libgif-dev libpng-dev libspng-dev libdeflate-dev
+  "$@"
 )
 
 missing=()

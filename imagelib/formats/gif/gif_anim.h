@@ -8,24 +8,19 @@
 
 #include "core/checked_size.h"
 #include "engine/serial_context.h"
+#include "formats/gif/gif_anim_record.h"
 #include "imagelib.h"
 #include "win32/types.h"
 
 namespace imagelib {
 
-// Introducer bytes of the blocks, and the kinds of the records.
+// Introducer bytes of the blocks (the records' kinds are in gif_anim_record.h).
 constexpr std::uint8_t kGifExtension = 0x21;
 constexpr std::uint8_t kGifImage = 0x2C;
 constexpr std::uint8_t kGifTrailer = 0x3B;
 constexpr std::uint8_t kGifScreenNode = 0xFF;  // kind of the list's first node
 constexpr std::uint8_t kGifGraphicControl = 0xF9;
 constexpr std::uint8_t kGifApplication = 0xFF;
-constexpr std::uint32_t kGifRecordScreen = 0x69;
-constexpr std::uint32_t kGifRecordFrame = 0x2C;
-constexpr std::uint32_t kGifRecordGraphicControl = 0xF9;
-constexpr std::uint32_t kGifRecordLoop = 0xFF;
-
-static_assert(sizeof(GifAnimRecord) == 68, "a GifAnimRecord is 17 slots of 32 bits");
 
 // All frames of one animation together hold at most this many pixels (mask halves
 // included): a few kilobytes of empty frames could otherwise each claim the largest image.

@@ -12,7 +12,7 @@ namespace imagelib {
 // Kinds in the low byte of slot 0.
 constexpr std::uint32_t kGifRecordScreen = 0x69;
 constexpr std::uint32_t kGifRecordFrame = 0x2C;
-constexpr std::uint32_t kGifRecordControl = 0xF9;
+constexpr std::uint32_t kGifRecordGraphicControl = 0xF9;
 constexpr std::uint32_t kGifRecordLoop = 0xFF;
 
 static_assert(sizeof(GifAnimRecord) == 68, "a GIF animation record is 68 bytes");
