@@ -1,9 +1,8 @@
 /* The image codec library's public interface.
  *
  * Loads BMP, GIF, JPEG, TIFF and PNG images from a file, a caller's buffer or a module
- * resource into two movable global-memory
- * blocks: a packed DIB (BITMAPINFOHEADER, 256 RGBQUADs, then the rows bottom-up at byte
- * 1064) and a LOGPALETTE. Both are handles of the win32 layer
+ * resource into two movable global-memory blocks: a packed DIB (BITMAPINFOHEADER, 256 RGBQUADs,
+ * then the rows bottom-up at byte 1064) and a LOGPALETTE. Both are handles of the win32 layer
  * (win32/global_memory.h); the caller owns them and frees them with ImageLoadCleanup or
  * SerialImageCleanup on the same two words, or with GlobalFree.
  *
@@ -37,45 +36,45 @@ enum {
     IMAGELIB_FINISHED = 69,
     /* Each format's own codes follow, named IMAGELIB_<FORMAT>_...: BMP 300 to 303,
      * TIFF 800 to 828, GIF 1101 and 1102, PNG 1900 to 1906. */
-    IMAGELIB_BMP_BAD_PLANES = 300,      /* plane count other than 1 */
-    IMAGELIB_BMP_BAD_BIT_COUNT = 301,   /* bit count other than 1, 4, 8 or 24 */
-    IMAGELIB_BMP_BAD_HEADER_SIZE = 302, /* information header of a size not allowed */
-    IMAGELIB_BMP_BAD_COMPRESSION = 303, /* compression other than none, RLE8 or RLE4 */
-    IMAGELIB_TIFF_BAD_VERSION = 800,           /* version not 42 */
-    IMAGELIB_TIFF_TOO_MANY_ENTRIES = 801,      /* directory of more than 200 entries */
-    IMAGELIB_TIFF_MISSING_TAG = 804,           /* width, length or strip offsets missing */
-    IMAGELIB_TIFF_GREY_SAMPLES = 805,          /* grey or bilevel with samples not 1 */
-    IMAGELIB_TIFF_GREY_BITS = 806,             /* grey or bilevel of bits not 1, 4 or 8 */
-    IMAGELIB_TIFF_RGB_SAMPLES = 807,           /* RGB with fewer than 3 samples */
-    IMAGELIB_TIFF_RGB_BITS = 808,              /* RGB of bits per sample not 8 */
-    IMAGELIB_TIFF_PALETTE_SAMPLES = 809,       /* palette image with samples not 1 */
-    IMAGELIB_TIFF_PALETTE_BITS = 810,          /* palette image of bits not 1, 4 or 8 */
-    IMAGELIB_TIFF_CMYK_SAMPLES = 811,          /* separated image with samples not 4 */
-    IMAGELIB_TIFF_CMYK_BITS = 812,             /* separated image of bits per sample not 8 */
-    IMAGELIB_TIFF_CCITT_HUFFMAN = 813,         /* compression 2 */
-    IMAGELIB_TIFF_CCITT_T4 = 814,              /* compression 3 */
-    IMAGELIB_TIFF_CCITT_T6 = 815,              /* compression 4 */
-    IMAGELIB_TIFF_BAD_COMPRESSION = 816,       /* other than none, LZW or PackBits */
-    IMAGELIB_TIFF_MISSING_COLOR_MAP = 817,     /* palette image without its colour map */
-    IMAGELIB_TIFF_BAD_LZW = 818,               /* corrupt LZW data */
-    IMAGELIB_TIFF_BAD_PREDICTOR = 819,         /* predictor where it cannot apply */
-    IMAGELIB_TIFF_TRANSPARENCY_MASK = 821,     /* photometric 4 */
-    IMAGELIB_TIFF_YCBCR = 822,                 /* photometric 6 */
-    IMAGELIB_TIFF_BAD_PHOTOMETRIC = 823,       /* photometric above 6 */
-    IMAGELIB_TIFF_BAD_FILL_ORDER = 824,        /* fill order not 1 */
-    IMAGELIB_TIFF_PLANAR_NOT_RGB = 825,        /* separate planes other than RGB */
-    IMAGELIB_TIFF_BAD_PLANAR = 826,            /* planar configuration not 1 or 2 */
-    IMAGELIB_TIFF_BAD_INK_SET = 827,           /* separated image with ink set not 1 */
-    IMAGELIB_TIFF_BAD_ORIENTATION = 828,       /* orientation not 1 or 4 */
-    IMAGELIB_PNG_BAD_HEADER = 1900,   /* IHDR missing, short, or with values PNG does not allow */
-    IMAGELIB_PNG_IDAT_MEMORY = 1901,  /* the compressed data cannot be collected */
-    IMAGELIB_PNG_SHORT_PLTE = 1902,   /* PLTE data cut short */
-    IMAGELIB_PNG_SHORT_BKGD = 1903,   /* bKGD data cut short */
-    IMAGELIB_PNG_SHORT_TRNS = 1904,   /* tRNS data cut short */
-    IMAGELIB_PNG_BAD_DATA = 1905,     /* the compressed image data cannot be inflated */
-    IMAGELIB_PNG_NO_DATA = 1906,      /* no compressed image data */
-    IMAGELIB_GIF_NO_IMAGE = 1101,       /* the trailer comes before any image */
-    IMAGELIB_GIF_BAD_CODE_SIZE = 1102,  /* LZW minimum code size outside 2 to 9 */
+    IMAGELIB_BMP_BAD_PLANES = 300,         /* plane count other than 1 */
+    IMAGELIB_BMP_BAD_BIT_COUNT = 301,      /* bit count other than 1, 4, 8 or 24 */
+    IMAGELIB_BMP_BAD_HEADER_SIZE = 302,    /* information header of a size not allowed */
+    IMAGELIB_BMP_BAD_COMPRESSION = 303,    /* compression other than none, RLE8 or RLE4 */
+    IMAGELIB_TIFF_BAD_VERSION = 800,       /* version not 42 */
+    IMAGELIB_TIFF_TOO_MANY_ENTRIES = 801,  /* directory of more than 200 entries */
+    IMAGELIB_TIFF_MISSING_TAG = 804,       /* width, length or strip offsets missing */
+    IMAGELIB_TIFF_GREY_SAMPLES = 805,      /* grey or bilevel with samples not 1 */
+    IMAGELIB_TIFF_GREY_BITS = 806,         /* grey or bilevel of bits not 1, 4 or 8 */
+    IMAGELIB_TIFF_RGB_SAMPLES = 807,       /* RGB with fewer than 3 samples */
+    IMAGELIB_TIFF_RGB_BITS = 808,          /* RGB of bits per sample not 8 */
+    IMAGELIB_TIFF_PALETTE_SAMPLES = 809,   /* palette image with samples not 1 */
+    IMAGELIB_TIFF_PALETTE_BITS = 810,      /* palette image of bits not 1, 4 or 8 */
+    IMAGELIB_TIFF_CMYK_SAMPLES = 811,      /* separated image with samples not 4 */
+    IMAGELIB_TIFF_CMYK_BITS = 812,         /* separated image of bits per sample not 8 */
+    IMAGELIB_TIFF_CCITT_HUFFMAN = 813,     /* compression 2 */
+    IMAGELIB_TIFF_CCITT_T4 = 814,          /* compression 3 */
+    IMAGELIB_TIFF_CCITT_T6 = 815,          /* compression 4 */
+    IMAGELIB_TIFF_BAD_COMPRESSION = 816,   /* other than none, LZW or PackBits */
+    IMAGELIB_TIFF_MISSING_COLOR_MAP = 817, /* palette image without its colour map */
+    IMAGELIB_TIFF_BAD_LZW = 818,           /* corrupt LZW data */
+    IMAGELIB_TIFF_BAD_PREDICTOR = 819,     /* predictor where it cannot apply */
+    IMAGELIB_TIFF_TRANSPARENCY_MASK = 821, /* photometric 4 */
+    IMAGELIB_TIFF_YCBCR = 822,             /* photometric 6 */
+    IMAGELIB_TIFF_BAD_PHOTOMETRIC = 823,   /* photometric above 6 */
+    IMAGELIB_TIFF_BAD_FILL_ORDER = 824,    /* fill order not 1 */
+    IMAGELIB_TIFF_PLANAR_NOT_RGB = 825,    /* separate planes other than RGB */
+    IMAGELIB_TIFF_BAD_PLANAR = 826,        /* planar configuration not 1 or 2 */
+    IMAGELIB_TIFF_BAD_INK_SET = 827,       /* separated image with ink set not 1 */
+    IMAGELIB_TIFF_BAD_ORIENTATION = 828,   /* orientation not 1 or 4 */
+    IMAGELIB_GIF_NO_IMAGE = 1101,          /* the trailer comes before any image */
+    IMAGELIB_GIF_BAD_CODE_SIZE = 1102,     /* LZW minimum code size outside 2 to 9 */
+    IMAGELIB_PNG_BAD_HEADER = 1900,  /* IHDR missing, short, or with values PNG does not allow */
+    IMAGELIB_PNG_IDAT_MEMORY = 1901, /* the compressed data cannot be collected */
+    IMAGELIB_PNG_SHORT_PLTE = 1902,  /* PLTE data cut short */
+    IMAGELIB_PNG_SHORT_BKGD = 1903,  /* bKGD data cut short */
+    IMAGELIB_PNG_SHORT_TRNS = 1904,  /* tRNS data cut short */
+    IMAGELIB_PNG_BAD_DATA = 1905,    /* the compressed image data cannot be inflated */
+    IMAGELIB_PNG_NO_DATA = 1906,     /* no compressed image data */
 };
 
 /* The most pixels (width x height) and the most rows one image may have; a larger image
@@ -137,11 +136,11 @@ int32_t ImageLoadResourceTransIndex(uint32_t module, const wchar_t* name, const 
  * list is one global block of records in file order, ended by a record of kind 0; slots a
  * kind does not use are 0. The animated GIF writer takes its frames in the same form. */
 typedef struct GifAnimRecord {
-    uint32_t kind;             /* 0x69 logical screen, 0x2C frame, 0xF9 graphic control,
-                                  0xFF loop count, 0 end of the list */
-    uint32_t width;            /* screen or frame width (a frame's doubled with a mask half) */
-    uint32_t height;           /* screen or frame height */
-    uint32_t left;             /* frame position on the logical screen */
+    uint32_t kind;   /* 0x69 logical screen, 0x2C frame, 0xF9 graphic control,
+                        0xFF loop count, 0 end of the list */
+    uint32_t width;  /* screen or frame width (a frame's doubled with a mask half) */
+    uint32_t height; /* screen or frame height */
+    uint32_t left;   /* frame position on the logical screen */
     uint32_t top;
     uint32_t delay;            /* graphic control: hundredths of a second */
     uint32_t loopCount;        /* loop count: 0 loops for ever */
@@ -153,9 +152,9 @@ typedef struct GifAnimRecord {
     uint32_t disposalLow;      /* graphic control: packed byte & 0x04 */
     uint32_t bitmap;           /* writer input: the frame's HBITMAP; 0 in loaded lists */
     uint32_t unused;
-    uint32_t dib;              /* loaded frame: PackedDib handle (the caller's to free);
-                                  the writer keeps a global handle of the frame's rows here */
-    uint32_t palette;          /* loaded frame: DisplayPalette handle (the caller's) */
+    uint32_t dib;     /* loaded frame: PackedDib handle (the caller's to free);
+                         the writer keeps a global handle of the frame's rows here */
+    uint32_t palette; /* loaded frame: DisplayPalette handle (the caller's) */
 } GifAnimRecord;
 
 /* Loads every frame of a GIF into a PackedDib and a DisplayPalette of its own and puts
@@ -164,8 +163,8 @@ typedef struct GifAnimRecord {
  * the frames; free it with ImageLoadCleanup as any load's. Other formats load as
  * ImageLoadFile loads them, with *list 0.
  * 69 success; any other result leaves nothing allocated and a, b and *list 0. */
-int32_t ImageLoadGIFAnimation(const wchar_t* path, const void* buffer, uint32_t length,
-                              uint32_t* a, uint32_t* b, uint32_t* list, uint32_t* flags);
+int32_t ImageLoadGIFAnimation(const wchar_t* path, const void* buffer, uint32_t length, uint32_t* a,
+                              uint32_t* b, uint32_t* list, uint32_t* flags);
 /* The number of images in a GIF file: 0 and *count, or 3 (cannot open), 5 (not a GIF),
  * 7 (read error, also a file without its trailer); *count is 0 after a failure. */
 int32_t ImageCountGIFFrames(const wchar_t* path, int32_t* count);
@@ -188,8 +187,8 @@ int32_t ValidImageFile(const wchar_t* path);
 /* The DIB loaded like a file: 1 and *dib and *palette hold the result (free them with
  * ImageLoadCleanup), or 0 (a load that failed clears *dib and *palette). The first
  * argument is not used. */
-uint32_t ConvertBitmapBits(uint32_t unused, const void* header, const void* rows,
-                           uint32_t* flags, uint32_t* dib, uint32_t* palette);
+uint32_t ConvertBitmapBits(uint32_t unused, const void* header, const void* rows, uint32_t* flags,
+                           uint32_t* dib, uint32_t* palette);
 /* The DIB loaded like a file, as a bitmap for dc; 0 on failure. */
 uint32_t ConvertBitmapImage(uint32_t dc, const void* header, const void* rows, uint32_t* flags);
 /* The DIB loaded like a file as *image, its key pixels turned to the first black colour
