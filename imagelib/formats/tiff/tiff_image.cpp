@@ -202,23 +202,33 @@ void TiffSwapRgb(const std::uint8_t* src, std::uint8_t* dst, std::int64_t n) {
 #if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
     // Eight pixels at once as three 64-bit words w (bytes in memory order): the first
     // byte of each triple takes the byte two places on, the third the byte two places back.
-    constexpr std::uint64_t kKeep[3] = {0xFF0000FF0000FF00ull, 0x0000FF0000FF0000ull,
-                                        0x00FF0000FF0000FFull};
-    constexpr std::uint64_t kAhead[3] = {0x00FF0000FF0000FFull, 0xFF0000FF0000FF00ull,
-                                         0x0000FF0000FF0000ull};
-    constexpr std::uint64_t kBack[3] = {0x0000FF0000FF0000ull, 0x00FF0000FF0000FFull,
-                                        0xFF0000FF0000FF00ull};
+    constexpr std::uint64_t kKeep0 = 0xFF0000FF0000FF00ull;
+    constexpr std::uint64_t kKeep1 = 0x0000FF0000FF0000ull;
+    constexpr std::uint64_t kKeep2 = 0x00FF0000FF0000FFull;
+    constexpr std::uint64_t kAhead0 = 0x00FF0000FF0000FFull;
+    constexpr std::uint64_t kAhead1 = 0xFF0000FF0000FF00ull;
+    constexpr std::uint64_t kAhead2 = 0x0000FF0000FF0000ull;
+    constexpr std::uint64_t kBack0 = 0x0000FF0000FF0000ull;
+    constexpr std::uint64_t kBack1 = 0x00FF0000FF0000FFull;
+    constexpr std::uint64_t kBack2 = 0xFF0000FF0000FF00ull;
+    // Three plain words, not arrays: the words stay in registers (an array of them went
+    // through the stack, where its 8-byte stores did not forward to 16-byte loads).
     for (; i + 8 <= n; i += 8, src += 24, dst += 24) {
-        std::uint64_t w[3];
-        std::memcpy(w, src, 24);
-        const std::uint64_t ahead[3] = {w[0] >> 16 | w[1] << 48, w[1] >> 16 | w[2] << 48,
-                                        w[2] >> 16};
-        const std::uint64_t back[3] = {w[0] << 16, w[1] << 16 | w[0] >> 48,
-                                       w[2] << 16 | w[1] >> 48};
-        std::uint64_t o[3];
-        for (int k = 0; k < 3; ++k)
-            o[k] = (w[k] & kKeep[k]) | (ahead[k] & kAhead[k]) | (back[k] & kBack[k]);
-        std::memcpy(dst, o, 24);
+        std::uint64_t w0;
+        std::uint64_t w1;
+        std::uint64_t w2;
+        std::memcpy(&w0, src, 8);
+        std::memcpy(&w1, src + 8, 8);
+        std::memcpy(&w2, src + 16, 8);
+        const std::uint64_t o0 =
+            (w0 & kKeep0) | ((w0 >> 16 | w1 << 48) & kAhead0) | ((w0 << 16) & kBack0);
+        const std::uint64_t o1 =
+            (w1 & kKeep1) | ((w1 >> 16 | w2 << 48) & kAhead1) | ((w1 << 16 | w0 >> 48) & kBack1);
+        const std::uint64_t o2 =
+            (w2 & kKeep2) | ((w2 >> 16) & kAhead2) | ((w2 << 16 | w1 >> 48) & kBack2);
+        std::memcpy(dst, &o0, 8);
+        std::memcpy(dst + 8, &o1, 8);
+        std::memcpy(dst + 16, &o2, 8);
     }
 #endif
     for (; i < n; ++i, src += 3, dst += 3) {

@@ -1,11 +1,13 @@
 // TIFF LZW: codes of 9 to 12 bits, most significant bit first, the width growing one code
 // early (10 bits once code 510 is in the table); 256 clears the table, 257 ends the data.
 //
-// Speed: a code whose string this strip has already written out whole is copied from
-// there (its string is the previous code's string plus one byte, so it lies in the output
-// right where the previous code's string began). Only codes whose string is not known so
-// (after odd data, or once the output was cut at the expected count) walk their prefix
-// chain through the stack, which is bounded.
+// Speed: most strings of a photograph are a few bytes long, so a code's table word holds
+// a string of up to 7 bytes itself and is stored to the output as one 8-byte word; a new
+// entry's word is the previous word with one byte more. A longer string is copied from
+// where it was written before (its string is the previous code's string plus one byte, so
+// it lies in the output right where the previous code's string began). Only codes whose
+// string is not known so (after odd data, or once the output was cut at the expected
+// count) walk their prefix chain through the stack, which is bounded.
 #include <algorithm>
 #include <cstring>
 
@@ -22,219 +24,340 @@ constexpr std::uint32_t kFirstCode = 258;
 constexpr std::uint32_t kEndOfData = 65535;  // what the code reader gives past the data
 constexpr int kMinWidth = 9;
 constexpr int kMaxWidth = 12;
-constexpr std::uint32_t kMinLimit = 512;
 constexpr std::uint32_t kMaxCode = 4096;
+// The next code once the table is full: no entry is made until a clear.
+constexpr std::uint32_t kFrozen = kMaxCode - 1;
 constexpr std::uint32_t kMaxStackDepth = 4096;
 
-// The code reader over one strip's bytes: a 64-bit window refilled from the data.
+// A table word (see TiffLzwTables): the top byte is 0 for a string not known, 1 to 7 for
+// the length of a string held in the low bytes, kLongWord for a longer one at an output
+// offset (low 32 bits) with its length (the 16 bits above them).
+constexpr std::uint32_t kShortMax = 7;
+constexpr std::uint32_t kLongWord = 0x80;
+constexpr std::int64_t kMaxLongOffset = 0xFFFFFFFF;
+constexpr std::uint32_t kMaxLongLength = 0xFFFF;
+
+inline std::uint32_t WordTop(std::uint64_t w) {
+    return static_cast<std::uint32_t>(w >> 56);
+}
+
+inline bool ShortWord(std::uint64_t w) {
+    return WordTop(w) - 1 < kShortMax;
+}
+
+inline std::uint32_t LongLength(std::uint64_t w) {
+    return static_cast<std::uint32_t>(w >> 32) & 0xFFFF;
+}
+
+inline std::uint32_t LongOffset(std::uint64_t w) {
+    return static_cast<std::uint32_t>(w);
+}
+
+inline std::uint64_t LongWord(std::int64_t offset, std::uint32_t len) {
+    if (offset > kMaxLongOffset || len > kMaxLongLength)
+        return 0;
+    return std::uint64_t{kLongWord} << 56 | std::uint64_t{len} << 32 |
+           static_cast<std::uint32_t>(offset);
+}
+
+// The length of a known word's string.
+inline std::uint32_t WordLength(std::uint64_t w) {
+    return ShortWord(w) ? WordTop(w) : LongLength(w);
+}
+
+// The word of n bytes of output at offset (n of 1 or more).
+inline std::uint64_t WordOf(const std::uint8_t* dst, std::int64_t offset, std::uint32_t n) {
+    if (n > kShortMax)
+        return LongWord(offset, n);
+    std::uint64_t w = std::uint64_t{n} << 56;
+    for (std::uint32_t i = 0; i < n; ++i)
+        w |= std::uint64_t{dst[offset + i]} << (8 * i);
+    return w;
+}
+
+// The word of a new entry: the previous string, known by its word and written whole at
+// prevPos, followed by the byte first (which the output holds right after it). A short
+// word's bytes past its length are 0, so the byte is added in.
+inline std::uint64_t Extend(std::uint64_t prev, std::int64_t prevPos, std::uint8_t first) {
+    const std::uint32_t top = WordTop(prev);
+    if (top - 1 < kShortMax - 1)
+        return prev + (std::uint64_t{first} << (8 * top)) + (std::uint64_t{1} << 56);
+    if (top == 0)
+        return 0;
+    return LongWord(prevPos, (top == kShortMax ? kShortMax : LongLength(prev)) + 1);
+}
+
+// The code reader over one strip's bytes: a 64-bit window whose top `bits` bits are the
+// next ones of the data (the bits below them are 0 or the data's own bits that follow).
 struct TiffLzwCodes {
     const std::uint8_t* p;
     const std::uint8_t* end;
-    std::uint64_t window;  // the low `bits` bits are unread
+    std::uint64_t window;
     int bits;
+
+    // With 8 bytes left at p: the next code of width bits. The window is topped up to 56
+    // bits or more first, without a branch.
+    std::uint32_t TiffLzwReadCodeFast(int width) {
+        std::uint64_t w;
+        std::memcpy(&w, p, 8);
+        window |= __builtin_bswap64(w) >> bits;
+        p += (63 - bits) >> 3;
+        bits |= 56;
+        const auto code = static_cast<std::uint32_t>(window >> (64 - width));
+        window <<= width;
+        bits -= width;
+        return code;
+    }
 
     // The next code of width bits, or kEndOfData when fewer bits are left.
     std::uint32_t TiffLzwReadCode(int width) {
-        if (bits < width) {
-            if (end - p >= 8) {
-                std::uint64_t w;
-                std::memcpy(&w, p, 8);
-                w = __builtin_bswap64(w);
-                const int take = (63 - bits) >> 3;
-                window = window << (take * 8) | w >> (64 - take * 8);
-                p += take;
-                bits += take * 8;
-            } else {
-                while (bits < width && p < end) {
-                    window = window << 8 | *p++;
-                    bits += 8;
-                }
-                if (bits < width)
-                    return kEndOfData;
-            }
+        if (end - p >= 8)
+            return TiffLzwReadCodeFast(width);
+        while (bits < width && p < end) {
+            window |= std::uint64_t{*p++} << (56 - bits);
+            bits += 8;
         }
+        if (bits < width)
+            return kEndOfData;
+        const auto code = static_cast<std::uint32_t>(window >> (64 - width));
+        window <<= width;
         bits -= width;
-        return static_cast<std::uint32_t>(window >> bits) & ((1u << width) - 1);
+        return code;
     }
 };
 
-// Every byte value once: the strings of the codes 0 to 255.
-constexpr struct ByteStrings {
-    std::uint8_t bytes[256 + 16];  // 16 more, so that a string is always copied as 16 bytes
-    constexpr ByteStrings() : bytes() {
-        for (int i = 0; i < 256; ++i)
-            bytes[i] = static_cast<std::uint8_t>(i);
+// Writes the first n bytes of a known word's string to dst + out, never past n.
+inline void WriteString(std::uint8_t* dst, std::int64_t out, std::uint64_t w, std::uint32_t n) {
+    if (ShortWord(w)) {
+        for (std::uint32_t i = 0; i < n; ++i)
+            dst[out + i] = static_cast<std::uint8_t>(w >> (8 * i));
+    } else {
+        std::memmove(dst + out, dst + LongOffset(w), n);
     }
-} kByteStrings;
+}
 
-// Copies a string of n bytes to dst, from earlier output or the byte strings; it never
-// passes dst. With room for 16 bytes at dst a short string is moved as two 8-byte words,
-// both read before either is written.
-inline void CopyString(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t n,
-                       std::int64_t room) {
-    if (n <= 16 && room >= 16) {
+inline std::uint8_t FirstByte(const std::uint8_t* dst, std::uint64_t w) {
+    return ShortWord(w) ? static_cast<std::uint8_t>(w) : dst[LongOffset(w)];
+}
+
+// Copies a string of n bytes from earlier output at src to dst, 16 bytes at a time; it
+// may write up to 15 bytes past n, so there must be room for n + 16.
+inline void CopyLong(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t n) {
+    for (std::uint32_t i = 0; i < n; i += 16) {
         std::uint64_t a;
         std::uint64_t b;
-        std::memcpy(&a, src, 8);
-        std::memcpy(&b, src + 8, 8);
-        std::memcpy(dst, &a, 8);
-        std::memcpy(dst + 8, &b, 8);
-    } else {
-        std::memmove(dst, src, n);
+        std::memcpy(&a, src + i, 8);
+        std::memcpy(&b, src + i + 8, 8);
+        std::memcpy(dst + i, &a, 8);
+        std::memcpy(dst + i + 8, &b, 8);
     }
+}
+
+// The decoder's state between codes.
+struct TiffLzwRun {
+    TiffLzwCodes codes;
+    std::uint32_t next;     // kFrozen once the table is full, until a clear
+    std::uint32_t written;  // see TiffLzwDecode
+    std::uint32_t prev;
+    std::uint8_t first;  // the first byte of the previous code's output
+    std::int64_t out;
+    // Where the previous code's string was written, and its word when it was written out
+    // whole and is the string its code stands for in the table (else 0; when not 0, first
+    // is the byte at prevPos).
+    std::int64_t prevPos;
+    std::uint64_t prevWord;
+};
+
+constexpr std::uint32_t kNoCode = 0xFFFFFFFF;
+
+// The code width for the next code to be made: 9 bits up to code 510, 10 from 511 (one
+// code early), up to 12.
+inline int CodeWidth(std::uint32_t next) {
+    return std::min(32 - __builtin_clz(next + 1), kMaxWidth);
+}
+
+// The common codes, one after the other: a known string with room to spare, or the string
+// of the code about to be made (the previous one plus its own first byte) when that is
+// short. Returns the first code read that is none of them, or kNoCode when fewer than 8
+// bytes of data are left. The state lives in few locals here (the width follows from
+// next; output places are pointers), so that it stays in registers.
+std::uint32_t TiffLzwDecodeKnown(TiffLzwRun& r, TiffLzwTables* lzw, std::uint8_t* dst,
+                                 std::int64_t expected) {
+    TiffLzwCodes codes = r.codes;
+    std::uint32_t next = r.next;
+    std::uint32_t prev = r.prev;
+    std::uint8_t* q = dst + r.out;
+    std::uint8_t* prevQ = dst + r.prevPos;
+    std::uint64_t prevWord = r.prevWord;
+    std::uint8_t* const qEnd = dst + expected;
+    std::uint32_t code = kNoCode;
+    while (codes.end - codes.p >= 8) {
+        code = codes.TiffLzwReadCodeFast(CodeWidth(next));
+        std::uint64_t w;
+        if (code < next) {
+            w = lzw->word[code];
+        } else if (code == next && next != kFrozen && WordTop(prevWord) - 1 < kShortMax - 1) {
+            w = Extend(prevWord, 0, static_cast<std::uint8_t>(prevWord));
+        } else {
+            break;
+        }
+        std::uint32_t len = WordTop(w);
+        std::uint8_t first;
+        if (len - 1 < kShortMax) {
+            if (qEnd - q < 8)
+                break;
+            std::memcpy(q, &w, 8);
+            first = static_cast<std::uint8_t>(w);
+        } else if (len == kLongWord) {
+            len = LongLength(w);
+            if (qEnd - q < std::int64_t{len} + 16)
+                break;
+            const std::uint8_t* src = dst + LongOffset(w);
+            first = src[0];
+            CopyLong(q, src, len);
+        } else {
+            break;
+        }
+        // While the table is full this makes entry kFrozen over and over, which nothing
+        // reads: it is never below next, and never counted as made.
+        lzw->word[next] = Extend(prevWord, prevQ - dst, first);
+        lzw->prefix[next] = static_cast<std::uint16_t>(prev);
+        lzw->suffix[next] = first;
+        if (next != kFrozen)
+            ++next;
+        prev = code;
+        prevQ = q;
+        prevWord = w;
+        q += len;
+        code = kNoCode;
+    }
+    r.codes = codes;
+    r.next = next;
+    r.prev = prev;
+    r.out = q - dst;
+    r.prevPos = prevQ - dst;
+    r.prevWord = prevWord;
+    if (prevWord != 0)
+        r.first = *prevQ;
+    return code;
 }
 
 }  // namespace
 
 void TiffLzwStart(TiffLzwTables* lzw) {
     for (std::uint32_t c = 0; c < 256; ++c)
-        lzw->entry[c] = TiffLzwEntry{&kByteStrings.bytes[c], 1, 0};
+        lzw->word[c] = std::uint64_t{1} << 56 | c;
 }
 
 int TiffLzwDecode(const TiffStripData& in, std::uint8_t* dst, std::int64_t expected,
                   TiffLzwTables* lzw) {
-    TiffLzwEntry* const entry = lzw->entry;
+    std::uint64_t* const word = lzw->word;
+    std::uint16_t* const prefix = lzw->prefix;
     std::uint8_t* const suffix = lzw->suffix;
     // Entries 258 up to written were made by this strip; all others read as 0, as in
-    // tables made new for the strip.
-    std::uint32_t written = kFirstCode;
-    TiffLzwCodes codes{in.bytes, in.bytes + in.size, 0, 0};
-    int width = kMinWidth;
-    std::uint32_t limit = kMinLimit;
-    std::uint32_t next = kFirstCode;
-    bool frozen = false;
-    std::uint32_t prev = 0;
-    std::uint8_t first = 0;
-    std::int64_t out = 0;
-    // Where the previous code's string was written, and its length when it was written out
-    // whole and is the string its code stands for in the table (else 0).
-    std::int64_t prevPos = 0;
-    std::uint32_t prevLen = 0;
-
-    // A new table entry: the previous string plus the first byte of the one just written.
-    // Known when both were written whole, one after the other.
-    const auto addEntry = [&](std::int64_t start) {
-        if (next >= written)
-            written = next + 1;
-        const bool known = prevLen != 0 && out > start;
-        entry[next] =
-            TiffLzwEntry{dst + prevPos, static_cast<std::uint16_t>(known ? prevLen + 1 : 0),
-                         static_cast<std::uint16_t>(prev)};
-        suffix[next] = first;
-    };
-    const auto grow = [&] {
-        ++next;
-        if (next == limit - 1) {
-            if (width < kMaxWidth) {
-                ++width;
-                limit *= 2;
-            } else {
-                frozen = true;
-            }
-        }
+    // tables made new for the strip. While there is room for output every entry below next
+    // was made, so written is brought up to next only at a clear and where it is read.
+    TiffLzwRun r{
+        TiffLzwCodes{in.bytes, in.bytes + in.size, 0, 0}, kFirstCode, kFirstCode, 0, 0, 0, 0, 0};
+    // The string stores may write a few bytes past the output so far; what the strip's
+    // data leave unfilled reads as 0 all the same.
+    const auto finish = [&](int result) {
+        if (result == kOk && r.out < expected)
+            std::memset(dst + r.out, 0,
+                        static_cast<std::size_t>(std::min<std::int64_t>(expected - r.out, 16)));
+        return result;
     };
 
     for (;;) {
-        std::uint32_t code = codes.TiffLzwReadCode(width);
-        std::int64_t room = expected - out;
-        // The common case: a known string with room to spare.
-        if (code < next) {
-            const TiffLzwEntry e = entry[code];
-            if (e.len != 0 && room >= std::int64_t{e.len} + 16) {
-                const std::int64_t start = out;
-                first = e.string[0];
-                CopyString(dst + out, e.string, e.len, room);
-                out += e.len;
-                if (!frozen) {
-                    addEntry(start);
-                    grow();
-                }
-                prev = code;
-                prevPos = start;
-                prevLen = e.len;
-                continue;
-            }
-        }
+        std::uint32_t code = TiffLzwDecodeKnown(r, lzw, dst, expected);
+        if (code == kNoCode)
+            code = r.codes.TiffLzwReadCode(CodeWidth(r.next));
         if (code == kEndOfData)
             return kReadError;
         if (code == kEndOfInformation)
-            return kOk;
+            return finish(kOk);
         if (code == kClearCode) {
-            width = kMinWidth;
-            limit = kMinLimit;
-            next = kFirstCode;
-            code = codes.TiffLzwReadCode(width);
+            r.written = std::max(r.written, r.next);
+            r.next = kFirstCode;
+            code = r.codes.TiffLzwReadCode(kMinWidth);
             if (code == kEndOfInformation)
-                return kOk;
+                return finish(kOk);
             if (code == kEndOfData)
                 return kReadError;
             // The code after a clear is taken as a byte, whatever its value.
-            prevPos = out;
-            prevLen = code < 256 && out < expected ? 1 : 0;
-            if (out < expected)
-                dst[out++] = static_cast<std::uint8_t>(code);
-            prev = code;
-            first = static_cast<std::uint8_t>(code);
-            frozen = false;
+            r.prevPos = r.out;
+            r.prevWord = code < 256 && r.out < expected ? word[code] : 0;
+            if (r.out < expected)
+                dst[r.out++] = static_cast<std::uint8_t>(code);
+            r.prev = code;
+            r.first = static_cast<std::uint8_t>(code);
             continue;
         }
-        const std::int64_t start = out;
+        const std::uint32_t next = r.next;
+        const bool frozen = next == kFrozen;
+        const std::int64_t room = expected - r.out;
+        const std::int64_t start = r.out;
         std::uint32_t len = 0;  // set when this code's output is its table string, written whole
         if (room <= 0) {
             // The strip is complete: what follows only has to reach its end code.
-        } else if (code < next && entry[code].len != 0 && (code < 256 || code >= kFirstCode)) {
-            const TiffLzwEntry e = entry[code];
-            first = e.string[0];
-            const auto n = static_cast<std::uint32_t>(std::min<std::int64_t>(e.len, room));
-            CopyString(dst + out, e.string, n, room);
-            out += n;
-            len = n == e.len ? e.len : 0;
-        } else if (code >= next && prevLen != 0) {
-            // The previous string followed by its own first byte.
-            const std::uint32_t whole = prevLen + 1;
-            const std::uint8_t* src = dst + prevPos;
-            first = src[0];
+        } else if (code < next && word[code] != 0 && (code < 256 || code >= kFirstCode)) {
+            const std::uint64_t w = word[code];
+            const std::uint32_t whole = WordLength(w);
+            r.first = FirstByte(dst, w);
             const auto n = static_cast<std::uint32_t>(std::min<std::int64_t>(whole, room));
-            CopyString(dst + out, src, std::min(n, prevLen), room);
+            WriteString(dst, start, w, n);
+            r.out += n;
+            len = n == whole ? whole : 0;
+        } else if (code >= next && r.prevWord != 0) {
+            // The previous string followed by its own first byte.
+            const std::uint32_t prevLen = WordLength(r.prevWord);
+            const std::uint32_t whole = prevLen + 1;
+            r.first = dst[r.prevPos];
+            const auto n = static_cast<std::uint32_t>(std::min<std::int64_t>(whole, room));
+            std::memmove(dst + start, dst + r.prevPos, std::min(n, prevLen));
             if (n == whole)
-                dst[out + prevLen] = first;
-            out += n;
+                dst[start + prevLen] = r.first;
+            r.out += n;
             len = n == whole && !frozen && code == next ? whole : 0;
         } else {
             // Walk the prefix chain onto the stack, then write it out in reverse.
+            r.written = std::max(r.written, next);
             std::uint32_t depth = 0;
             std::uint32_t c = code;
             if (code >= next) {
-                lzw->stack[depth++] = first;
-                c = prev;
+                lzw->stack[depth++] = r.first;
+                c = r.prev;
             }
             while (c > 255) {
                 if (depth >= kMaxStackDepth || c >= kMaxCode)
                     return kTiffBadLzw;
-                const bool made = c >= kFirstCode && c < written;
+                const bool made = c >= kFirstCode && c < r.written;
                 lzw->stack[depth++] = made ? suffix[c] : 0;
-                c = made ? entry[c].prefix : 0;
+                c = made ? prefix[c] : 0;
             }
             if (depth >= kMaxStackDepth)
                 return kTiffBadLzw;
-            first = static_cast<std::uint8_t>(c);
-            lzw->stack[depth++] = first;
+            r.first = static_cast<std::uint8_t>(c);
+            lzw->stack[depth++] = r.first;
             const auto n = static_cast<std::uint32_t>(std::min<std::int64_t>(depth, room));
             for (std::uint32_t i = 0; i < n; ++i)
-                dst[out + i] = lzw->stack[depth - 1 - i];
-            out += n;
+                dst[start + i] = lzw->stack[depth - 1 - i];
+            r.out += n;
             len = n == depth && (code < next || (!frozen && code == next)) ? depth : 0;
         }
         if (!frozen) {
-            if (next >= kMaxCode)
-                return kTiffBadLzw;
-            if (room > 0)
-                addEntry(start);
-            grow();
+            if (room > 0) {
+                // A new entry: the previous string plus the first byte of the one just
+                // written, known when both were written whole, one after the other.
+                word[next] = Extend(r.prevWord, r.prevPos, r.first);
+                prefix[next] = static_cast<std::uint16_t>(r.prev);
+                suffix[next] = r.first;
+            }
+            ++r.next;
         }
-        prev = code;
-        prevPos = start;
-        prevLen = len;
+        r.prev = code;
+        r.prevPos = start;
+        r.prevWord = len != 0 ? WordOf(dst, start, len) : 0;
     }
 }
 

@@ -17,19 +17,14 @@ constexpr std::uint32_t kTiffLzwTableSize = 4096;
 constexpr std::uint32_t kTiffLzwStackSize = 4097;
 
 // The LZW decoder's tables, allocated once per image (TiffLzwStart). Beside the prefix and
-// suffix of each code, a code whose string is known to lie whole in earlier output (or, for
-// the 256 single bytes, in a table of their own) keeps where it lies and its length (0 when
-// not known), so that it is copied, not walked. Entries the current strip has not made yet
-// read as 0 (see TiffLzwDecode), so every strip starts from empty tables without clearing
-// them.
-struct TiffLzwEntry {
-    const std::uint8_t* string;
-    std::uint16_t len;
-    std::uint16_t prefix;
-};
-
+// suffix of each code, a code whose string is known keeps a word: a string of up to 7
+// bytes itself, a longer one by where it lies whole in earlier output and its length (0
+// when not known), so that it is stored or copied, not walked. Entries the current strip
+// has not made yet read as 0 (see TiffLzwDecode), so every strip starts from empty tables
+// without clearing them.
 struct TiffLzwTables {
-    TiffLzwEntry entry[kTiffLzwTableSize];
+    std::uint64_t word[kTiffLzwTableSize];
+    std::uint16_t prefix[kTiffLzwTableSize];
     std::uint8_t suffix[kTiffLzwTableSize];
     std::uint8_t stack[kTiffLzwStackSize];
 };

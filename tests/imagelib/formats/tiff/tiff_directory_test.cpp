@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -172,6 +173,15 @@ TEST_F(TiffDirectoryTest, LzwEndsAtItsEndCodeAndStopsAtBadData) {
         EXPECT_EQ(TiffLzwDecode({kwk.data(), std::int64_t(kwk.size())}, out.data(), 4, lzw), kOk);
         EXPECT_EQ(std::string(out.begin(), out.begin() + 4), "abbb") << code;
     }
+    // Data that end before the strip is full leave the rest of it as it was made: zeros,
+    // not leftovers of the whole-word string copies.
+    std::vector<std::uint8_t> strip(40, 0);
+    const std::vector<std::uint8_t> early = pack({256, 'x', 'y', 258, 257});
+    EXPECT_EQ(TiffLzwDecode({early.data(), std::int64_t(early.size())}, strip.data(), 32, lzw),
+              kOk);
+    std::vector<std::uint8_t> want(40, 0);
+    std::memcpy(want.data(), "xyxy", 4);
+    EXPECT_EQ(strip, want);
     const std::vector<std::uint8_t> noEnd = pack({256, 'a', 'b'});
     EXPECT_EQ(TiffLzwDecode({noEnd.data(), std::int64_t(noEnd.size())}, out.data(), 2, lzw),
               kReadError);
