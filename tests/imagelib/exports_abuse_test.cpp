@@ -590,6 +590,10 @@ TEST_F(ExportsAbuse, SplittingAnswersZeroForEveryBadArgumentAndWritesNothing) {
     EXPECT_TRUE(count.Intact());
     // The folder made by Unwritable() and the BMP are the only new entries.
     EXPECT_EQ(FilesInDir(), files + 3);  // image.bmp, folder.gif, empty.gif
+    // Any negative maximum is no limit.
+    EXPECT_EQ(ImageSplitWebImage(gif.c_str(), Path("ok").c_str(), &count, INT_MIN), 1);
+    EXPECT_EQ(count.value, 2);
+    EXPECT_TRUE(Exists(Path("okoff.gif")) && Exists(Path("okclk.gif")));
 }
 
 TEST_F(ExportsAbuse, TheAnimationLoaderAnswersACodeAndLeavesNothingOnBadData) {
