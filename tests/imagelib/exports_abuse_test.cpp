@@ -51,6 +51,12 @@ Colour Gradient(LONG x, LONG y) {
     return {BYTE(x * 40), BYTE(y * 60), BYTE(200)};
 }
 
+struct DibParts {
+    std::vector<std::uint8_t> info;
+    std::vector<std::uint8_t> rows;
+};
+DibParts SmallDib(LONG width = 4, LONG height = 2, WORD bits = 8);
+
 // The state of the library's and the platform's tables at the start of each test, which
 // every test must leave as it found it.
 class ExportsAbuse : public testing::Test {
@@ -337,6 +343,45 @@ TEST_F(ExportsAbuse, AnEmptyResourceAnswersOne) {
     Fenced<std::uint32_t> a(0), b(0);
     EXPECT_EQ(ImageLoadResource(kModule, L"EMPTY", L"IMG", &a, &b, nullptr), 1);
     EXPECT_EQ(ImageLoadCleanup(&a, &b), 0);
+}
+
+TEST_F(ExportsAbuse, EveryFlagSetAtOnceEndsInACodeAndLeavesNothing) {
+    Win32SetScreenFormat(8, TRUE);
+    const std::wstring files[] = {BmpFile(), GifFile(), JpegFile()};
+    for (const std::wstring& file : files) {
+        for (std::uint32_t all : {0xFFFFFFFFu, 0x7FFFFFFFu, 0x00FFFFFFu}) {
+            SCOPED_TRACE(testing::Message() << std::hex << all);
+            Fenced<std::uint32_t> a(0), b(0), list(0), flags(all);
+            const int one = ImageLoadFile(file.c_str(), nullptr, 0, &a, &b, &flags);
+            EXPECT_NE(one, 68);
+            ImageLoadCleanup(&a, &b);
+            flags.value = all;
+            int r = SerialImageFileFirst(file.c_str(), nullptr, 0, &a, &b, &flags);
+            while (r == 68)
+                r = SerialImageNext(&a, &b, &flags, nullptr);
+            EXPECT_EQ(r, one);
+            SerialImageCleanup(&a, &b);
+            flags.value = all;
+            r = ImageLoadGIFAnimation(file.c_str(), nullptr, 0, &a, &b, &list, &flags);
+            if (list.value != 0) {
+                auto* records = static_cast<std::uint32_t*>(GlobalLock(list.value));
+                for (std::uint32_t* rec = records; rec[0] != 0; rec += 17) {
+                    GlobalFree(rec[15]);
+                    GlobalFree(rec[16]);
+                }
+                GlobalUnlock(list.value);
+                GlobalFree(list.value);
+            }
+            ImageLoadCleanup(&a, &b);
+            EXPECT_TRUE(a.Intact() && b.Intact() && list.Intact() && flags.Intact());
+            ExpectNothingLeft("every flag");
+        }
+    }
+    DibParts dib = SmallDib();
+    Fenced<std::uint32_t> out(0), pal(0), flags(0xFFFFFFFF);
+    if (ConvertBitmapBits(0, dib.info.data(), dib.rows.data(), &flags, &out, &pal) == 1)
+        EXPECT_EQ(ImageLoadCleanup(&out, &pal), 0);
+    EXPECT_TRUE(out.Intact() && pal.Intact() && flags.Intact());
 }
 
 // ---------------------------------------------------------------------------------------
@@ -826,12 +871,7 @@ TEST_F(ExportsAbuse, TheAnimatedGifWriterRefusesBadRecordsWithoutCreatingAFile) 
 // ---------------------------------------------------------------------------------------
 // Builders from DIBs.
 
-struct DibParts {
-    std::vector<std::uint8_t> info;
-    std::vector<std::uint8_t> rows;
-};
-
-DibParts SmallDib(LONG width = 4, LONG height = 2, WORD bits = 8) {
+DibParts SmallDib(LONG width, LONG height, WORD bits) {
     DibParts d;
     d.info = Info8(width, height, bits);
     for (int i = 0; i < 256; ++i) {
