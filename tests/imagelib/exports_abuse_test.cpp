@@ -379,8 +379,9 @@ TEST_F(ExportsAbuse, EveryFlagSetAtOnceEndsInACodeAndLeavesNothing) {
     }
     DibParts dib = SmallDib();
     Fenced<std::uint32_t> out(0), pal(0), flags(0xFFFFFFFF);
-    if (ConvertBitmapBits(0, dib.info.data(), dib.rows.data(), &flags, &out, &pal) == 1)
+    if (ConvertBitmapBits(0, dib.info.data(), dib.rows.data(), &flags, &out, &pal) == 1) {
         EXPECT_EQ(ImageLoadCleanup(&out, &pal), 0);
+    }
     EXPECT_TRUE(out.Intact() && pal.Intact() && flags.Intact());
 }
 
