@@ -16,6 +16,7 @@ struct alignas(16) ImageBlockHeader {
     HGLOBAL handle;
     std::uint32_t size;  // what the caller asked for
     std::uint32_t key;
+    std::uint32_t context;  // 1 for a block from ImageAllocContext
 };
 
 constexpr std::uint64_t kHeaderSize = sizeof(ImageBlockHeader);
@@ -54,9 +55,7 @@ void* DataOf(ImageBlockHeader* h) {
     return reinterpret_cast<std::uint8_t*>(h) + kHeaderSize;
 }
 
-}  // namespace
-
-void* ImageAlloc(std::uint32_t n) {
+void* Allocate(std::uint32_t n, std::uint32_t context) {
     if (n == 0)
         return nullptr;
     // Whole pages, with room for the header and the zero tail.
@@ -72,6 +71,7 @@ void* ImageAlloc(std::uint32_t n) {
         header->handle = handle;
         header->size = n;
         header->key = NextKey(t);
+        header->context = context;
         void* data = DataOf(header);
         t.byData.emplace(data, header);
         try {
@@ -86,6 +86,16 @@ void* ImageAlloc(std::uint32_t n) {
         GlobalFree(handle);
         return nullptr;
     }
+}
+
+}  // namespace
+
+void* ImageAlloc(std::uint32_t n) {
+    return Allocate(n, 0);
+}
+
+void* ImageAllocContext(std::uint32_t n) {
+    return Allocate(n, 1);
 }
 
 void ImageFree(void* p) {
@@ -122,7 +132,9 @@ void* ImageBlockFromKey(std::uint32_t key) {
 }
 
 int ImageIsLiveContext(std::uint32_t key) {
-    return ImageBlockFromKey(key) != nullptr ? 1 : 0;
+    const BlockTable& t = Blocks();
+    auto it = t.byKey.find(key);
+    return it != t.byKey.end() && it->second->context == 1 ? 1 : 0;
 }
 
 // The platform's readability probes have no counterpart here: every range the library

@@ -10,6 +10,9 @@ namespace imagelib {
 // n zero-filled bytes (the data area keeps at least n + 5 zero bytes), or null for n = 0,
 // for a size too large, or when memory runs out.
 void* ImageAlloc(std::uint32_t n);
+// ImageAlloc for a load context: the one kind of block ImageIsLiveContext accepts, so that
+// words naming any other block (a source's data, a decoder's table) are never a load.
+void* ImageAllocContext(std::uint32_t n);
 // Frees a block from ImageAlloc; any other pointer (null, inside a block, freed) is ignored.
 void ImageFree(void* p);
 
@@ -20,7 +23,7 @@ std::uint32_t ImageBlockKey(const void* p);  // 0 when p is not a live block's d
 void* ImageBlockFromKey(std::uint32_t key);  // null when no live block has that key
 // The size asked for when p was allocated; 0 when p is not a live block's data.
 std::uint32_t ImageBlockSize(const void* p);
-// 1 when key names a live block, else 0.
+// 1 when key names a live block from ImageAllocContext, else 0.
 int ImageIsLiveContext(std::uint32_t key);
 
 void* HugeMemCopy(void* dst, const void* src, std::int32_t n);

@@ -184,17 +184,14 @@ SerialImageContext* ImageContextFromWords(std::uint32_t a, std::uint32_t b) {
     if (a > 0xFFFF || b > 0xFFFF)
         return nullptr;
     const std::uint32_t key = a << 16 | b;
+    // Only contexts are named to callers; words naming any other block name no load.
     if ((key & kKeyBit) == 0 || !ImageIsLiveContext(key))
         return nullptr;
-    void* block = ImageBlockFromKey(key);
-    // Only contexts are named to callers; any other block is none of theirs.
-    if (ImageBlockSize(block) != sizeof(SerialImageContext))
-        return nullptr;
-    return static_cast<SerialImageContext*>(block);
+    return static_cast<SerialImageContext*>(ImageBlockFromKey(key));
 }
 
 SerialImageContext* ImageNewContext() {
-    auto* ctx = static_cast<SerialImageContext*>(ImageAlloc(sizeof(SerialImageContext)));
+    auto* ctx = static_cast<SerialImageContext*>(ImageAllocContext(sizeof(SerialImageContext)));
     if (ctx == nullptr)
         return nullptr;
     ctx->state = kStateIdle;
@@ -277,6 +274,10 @@ int32_t SerialImageCleanup(uint32_t* a, uint32_t* b) {
         ImageFree(ctx->bits);
         ImageFree(ctx);
     } else {
+        // Words that name neither a load nor a block (freed before, never issued, handles
+        // of another kind) are nothing to free: they are left as they are.
+        if (GlobalSize(*a) == 0 && GlobalSize(*b) == 0)
+            return kOutOfMemory;
         for (uint32_t* word : {a, b}) {
             const HGLOBAL h = *word;
             if ((GlobalFlags(h) & GMEM_LOCKCOUNT) != 0)

@@ -116,7 +116,8 @@ int32_t SerialImageResourceFirst(uint32_t module, const wchar_t* name, const wch
 int32_t SerialImageNext(uint32_t* a, uint32_t* b, uint32_t* flags, int32_t* transparentIndex);
 /* 0 to 100 for a running load, 100 for a finished one, 1 for null pointers or 0 words. */
 int32_t SerialImagePercentComplete(uint32_t* a, uint32_t* b);
-/* Frees what the words name (a running load or a result); 0, or 1 when there is nothing. */
+/* Frees what the words name (a running load or a result); 0, or 1 when there is nothing:
+ * null pointers, 0 words, or words that name no load and no block (left as they are). */
 int32_t SerialImageCleanup(uint32_t* a, uint32_t* b);
 int32_t ImageLoadCleanup(uint32_t* a, uint32_t* b);
 

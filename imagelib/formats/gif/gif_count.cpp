@@ -1,4 +1,6 @@
 // Counting the images of a GIF file with a pass of its own over the file.
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -10,9 +12,16 @@
 namespace imagelib {
 namespace {
 
+// The C library opens a folder as if it were a file; the platform's does not.
+bool IsFolder(const wchar_t* path) {
+    struct _stat st;
+    return _wstat(path, &st) == 0 && (st.st_mode & S_IFMT) == S_IFDIR;
+}
+
 class File {
   public:
-    explicit File(const wchar_t* path) : f_(path != nullptr ? _wfopen(path, L"rb") : nullptr) {}
+    explicit File(const wchar_t* path)
+        : f_(path != nullptr && !IsFolder(path) ? _wfopen(path, L"rb") : nullptr) {}
     ~File() {
         if (f_ != nullptr)
             std::fclose(f_);

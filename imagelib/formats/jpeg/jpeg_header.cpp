@@ -101,8 +101,9 @@ int SetUp(JpegDecodeState& st, ImageMemStream* s, std::uint32_t flags, int displ
     }
     d->scale_denom = ScaleOf(flags, d->image_width, d->image_height);
 
+    // A count below 1 is no palette, as 0 is: a colormap of no colours fails the load.
     const CallerPalette& caller = ImageCallerPalette();
-    if ((flags & kFlagUserPalette) && d->colormap == nullptr && caller.count != 0 &&
+    if ((flags & kFlagUserPalette) && d->colormap == nullptr && caller.count > 0 &&
         caller.colours != nullptr) {
         NewColormap(d);
         // Once the colormap is full every further colour would be dropped.

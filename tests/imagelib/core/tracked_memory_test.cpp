@@ -42,7 +42,7 @@ TEST(TrackedMemory, KeysCarryBit31AndNameOnlyLiveBlocks) {
     EXPECT_NE(ImageBlockKey(q) & 0x80000000u, 0u);
     EXPECT_NE(kp, ImageBlockKey(q));
     EXPECT_EQ(ImageBlockFromKey(kp), p);
-    EXPECT_EQ(ImageIsLiveContext(kp), 1);
+    EXPECT_EQ(ImageIsLiveContext(kp), 0);  // a block, but no context
     EXPECT_EQ(ImageBlockKey(p + 1), 0u);
     HGLOBAL h = GlobalAlloc(GHND, 10);
     EXPECT_EQ(ImageIsLiveContext(h), 0);  // no global handle is ever a live key
@@ -65,6 +65,19 @@ TEST(TrackedMemory, KeysCarryBit31AndNameOnlyLiveBlocks) {
     EXPECT_NE(ImageBlockKey(r), kp);
     ImageFree(q);
     ImageFree(r);
+}
+
+TEST(TrackedMemory, OnlyContextBlocksAreLiveContexts) {
+    void* ctx = ImageAllocContext(100);
+    void* other = ImageAlloc(100);
+    const std::uint32_t kc = ImageBlockKey(ctx);
+    EXPECT_NE(kc, 0u);
+    EXPECT_EQ(ImageBlockSize(ctx), 100u);
+    EXPECT_EQ(ImageIsLiveContext(kc), 1);
+    EXPECT_EQ(ImageIsLiveContext(ImageBlockKey(other)), 0);
+    ImageFree(ctx);
+    EXPECT_EQ(ImageIsLiveContext(kc), 0);
+    ImageFree(other);
 }
 
 }  // namespace
