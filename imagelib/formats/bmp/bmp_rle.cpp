@@ -111,6 +111,15 @@ void CopyNibbles(std::uint8_t* row, std::int64_t x, std::int64_t n, const std::u
     }
 }
 
+// The byte that holds 4-bit pixel x, and whether x is its second (low) nibble. Positions
+// are never negative, which spares the sign handling of / and %.
+inline std::uint8_t* NibbleByte(std::uint8_t* row, std::int64_t x) {
+    return row + (static_cast<std::uint64_t>(x) >> 1);
+}
+inline bool SecondNibble(std::int64_t x) {
+    return (x & 1) != 0;
+}
+
 // An encoded run of count pixels from x on; RLE4 alternates the high and the low nibble
 // of value. The caller moves x on by count.
 inline void PutRun8(const RowView& row, std::int64_t x, std::uint8_t count, std::uint8_t value) {
@@ -129,12 +138,13 @@ inline void PutRun4(const RowView& row, std::int64_t x, std::uint8_t count, std:
     if (count < 2 * kBlockBytes && x + RleTraits<4>::kReach <= row.limit) {
         // A lone first pixel at an odd x; from there the nibbles alternate the other way.
         std::uint8_t pair = value;
-        if (x % 2 == 1) {
-            row.bits[x / 2] = static_cast<std::uint8_t>((row.bits[x / 2] & 0xF0) | high);
+        if (SecondNibble(x)) {
+            std::uint8_t* d = NibbleByte(row.bits, x);
+            *d = static_cast<std::uint8_t>((*d & 0xF0) | high);
             pair = static_cast<std::uint8_t>(low << 4 | high);
             ++x;
         }
-        std::memset(row.bits + x / 2, pair, kBlockBytes);
+        std::memset(NibbleByte(row.bits, x), pair, kBlockBytes);
         return;
     }
     const std::int64_t n = std::min<std::int64_t>(count, row.limit - x);
@@ -193,9 +203,9 @@ inline bool PutAbsolute8(const RowView& row, std::int64_t& x, int n, const std::
 inline bool PutAbsolute4(const RowView& row, std::int64_t& x, int n, const std::uint8_t*& p,
                          const std::uint8_t* end) {
     const std::int64_t bytes = (n + 1) / 2;
-    if (x % 2 == 0) {
+    if (!SecondNibble(x)) {
         if (n <= kBlockBytes && x + kBlockBytes <= row.limit && end - p >= kBlockBytes / 2) {
-            std::memcpy(row.bits + x / 2, p, kBlockBytes / 2);
+            std::memcpy(NibbleByte(row.bits, x), p, kBlockBytes / 2);
             x += n;
             p += Padded(bytes);
             return true;
@@ -203,7 +213,7 @@ inline bool PutAbsolute4(const RowView& row, std::int64_t& x, int n, const std::
     } else if (x + n < row.limit && end - p > bytes) {
         // From an odd x every result byte takes the low nibble of one data byte and the
         // high nibble of the next; one pixel past the run may be touched.
-        std::uint8_t* d = row.bits + x / 2;
+        std::uint8_t* d = NibbleByte(row.bits, x);
         d[0] = static_cast<std::uint8_t>((d[0] & 0xF0) | p[0] >> 4);
         for (int j = 0; j < n / 2; ++j)
             d[1 + j] = static_cast<std::uint8_t>(p[j] << 4 | p[j + 1] >> 4);
