@@ -52,8 +52,10 @@ struct RowView {
 
 template <int kBits>
 RowView RowAt(const BmpRows& rows, std::int64_t rowsDone) {
+    if (rowsDone >= rows.height)
+        return RowView{nullptr, 0};
     const std::int64_t offset = rowsDone * rows.stride;
-    if (rowsDone >= rows.height || offset >= rows.total)
+    if (offset >= rows.total)
         return RowView{nullptr, 0};
     const std::int64_t room = std::min(rows.stride, rows.total - offset);
     return RowView{rows.bits + offset, std::min(rows.width, room * RleTraits<kBits>::kPerByte)};
