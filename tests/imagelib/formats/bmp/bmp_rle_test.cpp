@@ -1,9 +1,10 @@
-// Run-length streams of every shape on wide rows, against a pixel-by-pixel model of the
-// format: runs and absolute runs clipped at the row's end, line ends, deltas, the end of
-// the bitmap, and data that stops anywhere.
+// Run-length streams of every shape on rows of many widths, against a pixel-by-pixel model
+// of the format: runs and absolute runs clipped at the row's end, line ends, deltas, the
+// end of the bitmap, and data that stops anywhere; loaded at once and in steps of rows.
 #include <gtest/gtest.h>
 
 #include <random>
+#include <string>
 #include <vector>
 
 #include "fixture_support.h"
@@ -11,17 +12,19 @@
 
 namespace {
 
-constexpr int kWidth = 101;
-constexpr int kHeight = 9;
+// Odd and even widths, narrower and wider than the blocks the decoder writes at once.
+constexpr int kWidths[] = {101, 7, 33, 64, 65, 130, 300};
+// More rows than one step of a stepwise load decodes.
+constexpr int kHeight = 23;
 
 // Pixel indices, the bottom row first, as the model decodes the stream.
-std::vector<int> Model(const std::vector<std::uint8_t>& data, bool rle4) {
-    std::vector<int> px(kWidth * kHeight, 0);
+std::vector<int> Model(const std::vector<std::uint8_t>& data, bool rle4, int width) {
+    std::vector<int> px(width * kHeight, 0);
     std::size_t i = 0;
     int x = 0, y = 0;
     auto put = [&](int value) {
-        if (y < kHeight && x < kWidth)
-            px[y * kWidth + x] = value;
+        if (y < kHeight && x < width)
+            px[y * width + x] = value;
         ++x;
     };
     while (i + 2 <= data.size() && y < kHeight) {
@@ -65,9 +68,9 @@ std::vector<std::uint8_t> RandomStream(std::mt19937& random, bool rle4) {
         if (kind < 12) {
             data.insert(data.end(), {std::uint8_t(1 + random() % 12), value});
         } else if (kind < 14) {
-            data.insert(data.end(), {std::uint8_t(13 + random() % 200), value});
+            data.insert(data.end(), {std::uint8_t(13 + random() % 243), value});
         } else if (kind < 17) {
-            const int n = 3 + int(random() % 40);
+            const int n = 3 + int(random() % (random() % 4 == 0 ? 253 : 40));
             data.insert(data.end(), {0, std::uint8_t(n)});
             const int bytes = rle4 ? (n + 1) / 2 : n;
             for (int k = 0; k < bytes + bytes % 2; ++k)
@@ -85,36 +88,45 @@ std::vector<std::uint8_t> RandomStream(std::mt19937& random, bool rle4) {
 
 TEST(BmpRle, WideRowsOfEveryShapeDecodeAsThePixelModelSays) {
     std::mt19937 random(20240607);
-    for (int round = 0; round < 60; ++round) {
+    const fixture::TempDir dir;
+    for (int round = 0; round < 140; ++round) {
         const bool rle4 = round % 2 == 1;
+        const int width = kWidths[round / 2 % (sizeof kWidths / sizeof kWidths[0])];
         const std::vector<std::uint8_t> stream = RandomStream(random, rle4);
         // The whole stream, and the stream cut at a random place.
         for (std::size_t keep : {stream.size(), std::size_t(random() % stream.size())}) {
             const std::vector<std::uint8_t> data(stream.begin(),
                                                  stream.begin() + std::ptrdiff_t(keep));
             std::vector<std::uint8_t> palette(16 * 4);
-            const fixture::Loaded r = fixture::LoadBytes(fixture::MakeBmp(
-                {kWidth, kHeight, std::uint16_t(rle4 ? 4 : 8), 40, 16, rle4 ? 2u : 1u}, palette,
-                data));
+            const std::vector<std::uint8_t> bytes = fixture::MakeBmp(
+                {width, kHeight, std::uint16_t(rle4 ? 4 : 8), 40, 16, rle4 ? 2u : 1u}, palette,
+                data);
+            const fixture::Loaded r = fixture::LoadBytes(bytes);
             ASSERT_EQ(r.code, IMAGELIB_FINISHED);
-            const std::vector<int> expected = Model(data, rle4);
-            const int stride = rle4 ? (kWidth * 4 + 31) / 32 * 4 : (kWidth + 3) / 4 * 4;
+            const std::vector<int> expected = Model(data, rle4, width);
+            const int stride = rle4 ? (width * 4 + 31) / 32 * 4 : (width + 3) / 4 * 4;
             for (int y = 0; y < kHeight; ++y) {
                 const std::uint8_t* row = r.rows() + y * stride;
-                for (int x = 0; x < kWidth; ++x) {
+                for (int x = 0; x < width; ++x) {
                     const int got =
                         rle4 ? (x % 2 == 0 ? row[x / 2] >> 4 : row[x / 2] & 15) : row[x];
-                    ASSERT_EQ(got, expected[y * kWidth + x])
+                    ASSERT_EQ(got, expected[y * width + x])
                         << "round " << round << " cut " << keep << " pixel " << x << "," << y;
                 }
                 // The padding stays zero.
-                const int used = rle4 ? (kWidth + 1) / 2 : kWidth;
+                const int used = rle4 ? (width + 1) / 2 : width;
                 for (int i = used; i < stride; ++i)
                     ASSERT_EQ(row[i], 0) << "padding of row " << y;
-                if (rle4 && kWidth % 2 == 1) {
-                    ASSERT_EQ(row[kWidth / 2] & 15, 0) << "the last byte's spare nibble";
+                if (rle4 && width % 2 == 1) {
+                    ASSERT_EQ(row[width / 2] & 15, 0) << "the last byte's spare nibble";
                 }
             }
+            // Steps end anywhere in a row; each must leave it as the one-shot load does.
+            const std::string path = dir.file("stream.bmp");
+            ASSERT_TRUE(fixture::WriteFile(path, bytes));
+            const fixture::Loaded stepwise = fixture::LoadStepwise(path);
+            ASSERT_EQ(stepwise.code, IMAGELIB_FINISHED);
+            ASSERT_TRUE(stepwise.dib == r.dib) << "round " << round << " cut " << keep;
         }
     }
 }
