@@ -134,8 +134,11 @@ int SerialImageFinish(SerialImageContext* ctx, std::uint32_t* a, std::uint32_t* 
     const KeyIndexes keys = WriteColours(ctx);
     // Rows cleaned in the work rows replace the result rows, unless a reduction has
     // already written its rows from them.
+    // The work rows hold 24-bit rows, fewer bytes than the work size of a 32-bit image.
     if ((ctx->flags & kFlagCleanMask) && ctx->work != ctx->bits && info.bitsPerPixel == 24) {
-        std::memcpy(ctx->bits, ctx->work, static_cast<std::size_t>(ctx->workSize));
+        const std::uint64_t cleaned =
+            WorkStride24(info.width) * static_cast<std::uint64_t>(info.height);
+        std::memcpy(ctx->bits, ctx->work, static_cast<std::size_t>(cleaned));
     }
     if (ctx->placed == 1) {
         std::uint8_t* oldWork = ctx->work != ctx->bits ? ctx->work : nullptr;
