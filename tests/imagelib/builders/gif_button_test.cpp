@@ -17,26 +17,6 @@ namespace {
 
 using gifwrite::Rgb;
 
-std::vector<Rgb> FixedPalette() {
-    std::vector<Rgb> out;
-    for (const auto& e : imagelib::GifPalette256)
-        out.push_back(Rgb{e.red, e.green, e.blue});
-    return out;
-}
-
-// The indices whose colour no earlier entry has: a pixel of that colour gets that index.
-std::vector<int> FirstOfTheirColour(const std::vector<Rgb>& palette) {
-    std::vector<int> out;
-    for (std::size_t i = 0; i < palette.size(); ++i) {
-        bool first = true;
-        for (std::size_t j = 0; j < i; ++j)
-            first = first && palette[j] != palette[i];
-        if (first)
-            out.push_back(int(i));
-    }
-    return out;
-}
-
 std::vector<RGBQUAD> Quads(const std::vector<Rgb>& palette) {
     std::vector<RGBQUAD> out;
     for (const Rgb& c : palette)
@@ -96,9 +76,9 @@ class GifButtonFrames : public GifButtonTest, public testing::WithParamInterface
 TEST_P(GifButtonFrames, EveryDecoderReadsTheFramesPaletteAndTransparentIndex) {
     const ButtonCase k = GetParam();
     const std::vector<Rgb> palette =
-        k.callerPalette ? gifwrite::DistinctPalette(256) : FixedPalette();
+        k.callerPalette ? gifwrite::DistinctPalette(256) : gifwrite::FixedPalette();
     const std::vector<RGBQUAD> quads = Quads(palette);
-    const std::vector<int> usable = FirstOfTheirColour(palette);
+    const std::vector<int> usable = gifwrite::FirstOfTheirColour(palette);
     const LONG h = 6;
     gifwrite::Gif expected;
     expected.width = k.width;
@@ -134,8 +114,8 @@ INSTANTIATE_TEST_SUITE_P(Buttons, GifButtonFrames,
                          });
 
 TEST_F(GifButtonTest, TheFramesStopAtTheFirstMissingBitmap) {
-    const std::vector<Rgb> palette = FixedPalette();
-    const std::vector<int> usable = FirstOfTheirColour(palette);
+    const std::vector<Rgb> palette = gifwrite::FixedPalette();
+    const std::vector<int> usable = gifwrite::FirstOfTheirColour(palette);
     const FramePlan normal{8, 4, 0, usable};
     const FramePlan third{8, 4, 2, usable};
     Bitmap a(FrameBitmap(normal, palette));
@@ -151,7 +131,7 @@ TEST_F(GifButtonTest, TheFramesStopAtTheFirstMissingBitmap) {
 TEST_F(GifButtonTest, CreateGifFromBitmapWritesTheButtonsFirstFrameFile) {
     const std::vector<Rgb> palette = gifwrite::DistinctPalette(256);
     const std::vector<RGBQUAD> quads = Quads(palette);
-    const std::vector<int> usable = FirstOfTheirColour(palette);
+    const std::vector<int> usable = gifwrite::FirstOfTheirColour(palette);
     const FramePlan plan{9, 5, 0, usable};
     Bitmap a(FrameBitmap(plan, palette));
     const BYTE key[3] = {palette[40][0], palette[40][1], palette[40][2]};
@@ -167,8 +147,8 @@ TEST_F(GifButtonTest, CreateGifFromBitmapWritesTheButtonsFirstFrameFile) {
 }
 
 TEST_F(GifButtonTest, AColourOutsideThePaletteGivesNoTransparentIndex) {
-    const std::vector<Rgb> palette = FixedPalette();
-    const std::vector<int> usable = FirstOfTheirColour(palette);
+    const std::vector<Rgb> palette = gifwrite::FixedPalette();
+    const std::vector<int> usable = gifwrite::FirstOfTheirColour(palette);
     const FramePlan plan{8, 3, 0, usable};
     Bitmap a(FrameBitmap(plan, palette));
     // 1, 2, 3 is no colour of the fixed palette.
@@ -191,7 +171,7 @@ TEST_F(GifButtonTest, OfTwoEqualEntriesOfTheTransparentColourTheLowerIsTranspare
     palette[20] = palette[10] = Rgb{250, 5, 9};
     const std::vector<RGBQUAD> quads = Quads(palette);
     // The frame uses index 10's colour (and so never index 20).
-    const std::vector<int> usable = FirstOfTheirColour(palette);
+    const std::vector<int> usable = gifwrite::FirstOfTheirColour(palette);
     ASSERT_EQ(std::count(usable.begin(), usable.end(), 20), 0);
     const FramePlan plan{12, 4, 0, usable};
     Bitmap a(FrameBitmap(plan, palette));
@@ -245,7 +225,7 @@ TEST_F(GifButtonTest, OnAPaletteScreenTheColoursComeFromTheGivenPalette) {
     for (const Colour& c : display)
         palette.push_back(Rgb{c.r, c.g, c.b});
     const std::vector<RGBQUAD> quads = Quads(palette);
-    const std::vector<int> usable = FirstOfTheirColour(palette);
+    const std::vector<int> usable = gifwrite::FirstOfTheirColour(palette);
     const FramePlan plan{8, 5, 0, usable};
     // Made through the display palette: the bitmap holds indices of it.
     Bitmap a(FrameBitmap(plan, palette));
@@ -272,8 +252,8 @@ TEST_F(GifButtonTest, OnAPaletteScreenTheColoursComeFromTheGivenPalette) {
 }
 
 TEST_F(GifButtonTest, AllRowsOfTheTallestBitmapAGifHoldsAreWritten) {
-    const std::vector<Rgb> palette = FixedPalette();
-    const std::vector<int> usable = FirstOfTheirColour(palette);
+    const std::vector<Rgb> palette = gifwrite::FixedPalette();
+    const std::vector<int> usable = gifwrite::FirstOfTheirColour(palette);
     const FramePlan plan{4, 65535, 0, usable};
     Bitmap a(FrameBitmap(plan, palette));
     const std::string path = dir_.file("tall.gif");
@@ -284,8 +264,8 @@ TEST_F(GifButtonTest, AllRowsOfTheTallestBitmapAGifHoldsAreWritten) {
 }
 
 TEST_F(GifButtonTest, BitmapsItCannotReadFailWithoutAFile) {
-    const std::vector<Rgb> palette = FixedPalette();
-    const std::vector<int> usable = FirstOfTheirColour(palette);
+    const std::vector<Rgb> palette = gifwrite::FixedPalette();
+    const std::vector<int> usable = gifwrite::FirstOfTheirColour(palette);
     Bitmap a(FrameBitmap(FramePlan{8, 4, 0, usable}, palette));
     Bitmap smaller(FrameBitmap(FramePlan{8, 3, 1, usable}, palette));
     Bitmap narrower(FrameBitmap(FramePlan{4, 4, 1, usable}, palette));

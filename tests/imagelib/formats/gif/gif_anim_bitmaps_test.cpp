@@ -29,22 +29,6 @@ using gifwrite::Frame;
 using gifwrite::Gif;
 using gifwrite::Rgb;
 
-std::vector<Rgb> FixedPalette() {
-    std::vector<Rgb> out;
-    for (const auto& e : imagelib::GifPalette256)
-        out.push_back(Rgb{e.red, e.green, e.blue});
-    return out;
-}
-
-// The entries a colour of the palette names unambiguously: the first of equal colours.
-std::vector<int> FirstEntries(const std::vector<Rgb>& palette) {
-    std::vector<int> out;
-    for (std::size_t i = 0; i < palette.size(); ++i)
-        if (std::find(palette.begin(), palette.begin() + i, palette[i]) == palette.begin() + i)
-            out.push_back(static_cast<int>(i));
-    return out;
-}
-
 // A bitmap at the screen's depth showing the frame's indices in the palette's colours.
 HBITMAP BitmapOf(const Frame& f, const std::vector<Rgb>& palette) {
     gdi_test::Dib dib =
@@ -84,14 +68,14 @@ Animation MakeAnimation(const std::vector<Place>& places, int loop, bool callerP
                         unsigned seed) {
     Animation a;
     Gif& g = a.expected;
-    g.palette = callerPalette ? gifwrite::DistinctPalette(256) : FixedPalette();
+    g.palette = callerPalette ? gifwrite::DistinctPalette(256) : gifwrite::FixedPalette();
     g.loop = loop;
     g.width = places[0].width;
     g.height = places[0].height;
     if (callerPalette)
         for (const Rgb& c : g.palette)
             a.callerPalette.push_back(RGBQUAD{c[2], c[1], c[0], 0});
-    const std::vector<int> entries = FirstEntries(g.palette);
+    const std::vector<int> entries = gifwrite::FirstOfTheirColour(g.palette);
     std::mt19937 random(seed);
     for (std::size_t i = 0; i < places.size(); ++i) {
         const Place& p = places[i];
@@ -110,18 +94,7 @@ Animation MakeAnimation(const std::vector<Place>& places, int loop, bool callerP
         g.height = std::max(g.height, p.top + p.height);
         a.bitmaps.push_back(std::make_unique<Bitmap>(BitmapOf(f, g.palette)));
 
-        GifAnimRecord r = {};
-        r.kind = imagelib::kGifRecordFrame;
-        r.width = p.width;
-        r.height = p.height;
-        r.left = p.left;
-        r.top = p.top;
-        r.delay = f.delay;
-        r.transparent = f.transparent >= 0 ? 1 : 0;
-        r.transparentIndex = f.transparent >= 0 ? f.transparent : 0;
-        r.disposalHigh = f.disposal & 2 ? 8 : 0;
-        r.disposalLow = f.disposal & 1 ? 4 : 0;
-        r.userInput = f.userInput ? 2 : 0;
+        GifAnimRecord r = gifwrite::FrameRecord(f);
         r.bitmap = a.bitmaps.back()->get();
         a.records.push_back(r);
         g.frames.push_back(f);

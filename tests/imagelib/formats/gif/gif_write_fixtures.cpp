@@ -1,11 +1,15 @@
 #include "formats/gif/gif_write_fixtures.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
 #include <sstream>
+
+#include "colour/palettes.h"
+#include "formats/gif/gif_anim_record.h"
 
 namespace gifwrite {
 namespace {
@@ -405,6 +409,37 @@ FileSizeLimit::FileSizeLimit(rlim_t bytes) {
 FileSizeLimit::~FileSizeLimit() {
     setrlimit(RLIMIT_FSIZE, &saved_);
     std::signal(SIGXFSZ, previous_);
+}
+
+GifAnimRecord FrameRecord(const Frame& f) {
+    GifAnimRecord r = {};
+    r.kind = imagelib::kGifRecordFrame;
+    r.width = f.width;
+    r.height = f.height;
+    r.left = f.left;
+    r.top = f.top;
+    r.delay = f.delay;
+    r.transparent = f.transparent >= 0 ? 1 : 0;
+    r.transparentIndex = f.transparent >= 0 ? f.transparent : 0;
+    r.disposalHigh = f.disposal & 2 ? 8 : 0;
+    r.disposalLow = f.disposal & 1 ? 4 : 0;
+    r.userInput = f.userInput ? 2 : 0;
+    return r;
+}
+
+std::vector<Rgb> FixedPalette() {
+    std::vector<Rgb> out;
+    for (const auto& e : imagelib::GifPalette256)
+        out.push_back(Rgb{e.red, e.green, e.blue});
+    return out;
+}
+
+std::vector<int> FirstOfTheirColour(const std::vector<Rgb>& palette) {
+    std::vector<int> out;
+    for (std::size_t i = 0; i < palette.size(); ++i)
+        if (std::find(palette.begin(), palette.begin() + i, palette[i]) == palette.begin() + i)
+            out.push_back(static_cast<int>(i));
+    return out;
 }
 
 }  // namespace gifwrite

@@ -90,4 +90,13 @@ class FileSizeLimit {
     void (*previous_)(int) = nullptr;
 };
 
+// The animated writer's record of a frame: kind, size, place and control fields; the caller
+// adds the bitmap or the rows.
+GifAnimRecord FrameRecord(const Frame& f);
+
+// The library's fixed 256 colours.
+std::vector<Rgb> FixedPalette();
+// The indices whose colour no earlier entry has: a pixel of that colour gets that index.
+std::vector<int> FirstOfTheirColour(const std::vector<Rgb>& palette);
+
 }  // namespace gifwrite

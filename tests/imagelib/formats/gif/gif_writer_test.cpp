@@ -63,18 +63,7 @@ std::vector<GifAnimRecord> Records(const Gif& g, int bits,
     for (const Frame& f : g.frames) {
         blocks->push_back(
             std::make_unique<GlobalRows>(gifwrite::PackRows(f.indices, f.width, f.height, bits)));
-        GifAnimRecord r = {};
-        r.kind = imagelib::kGifRecordFrame;
-        r.width = f.width;
-        r.height = f.height;
-        r.left = f.left;
-        r.top = f.top;
-        r.delay = f.delay;
-        r.transparent = f.transparent >= 0 ? 1 : 0;
-        r.transparentIndex = f.transparent >= 0 ? f.transparent : 0;
-        r.disposalHigh = f.disposal & 2 ? 8 : 0;
-        r.disposalLow = f.disposal & 1 ? 4 : 0;
-        r.userInput = f.userInput ? 2 : 0;
+        GifAnimRecord r = gifwrite::FrameRecord(f);
         r.dib = blocks->back()->handle;
         records.push_back(r);
     }
