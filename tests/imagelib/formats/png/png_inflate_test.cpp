@@ -10,6 +10,7 @@
 
 #include "core/tracked_memory.h"
 #include "fixture_support.h"
+#include "formats/png/png_fixtures.h"
 
 namespace {
 
@@ -22,31 +23,15 @@ void Append(void* target, const std::uint8_t* bytes, std::size_t n) {
     out->insert(out->end(), bytes, bytes + n);
 }
 
-class PngInflateTest : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() {
-        dir_ = new fixture::TempDir;
-        ASSERT_TRUE(fixture::Python("make_png.py", {dir_->path()}));
-    }
-    static void TearDownTestSuite() {
-        delete dir_;
-        dir_ = nullptr;
-    }
-    void TearDown() override { EXPECT_EQ(live_.Leaked(), ""); }
-
-    static fixture::TempDir* dir_;
-    fixture::LiveBlocks live_;
-};
-
-fixture::TempDir* PngInflateTest::dir_ = nullptr;
+using PngInflateTest = png_test::PngFixtureTest;
 
 TEST_F(PngInflateTest, EveryLevelGivesBackWhatZlibWasGiven) {
-    const std::vector<std::uint8_t> raw = fixture::ReadFile(dir_->file("inflate.raw"));
+    const std::vector<std::uint8_t> raw = fixture::ReadFile(file("inflate.raw"));
     ASSERT_GT(raw.size(), 1000000u);
     for (const char* level : {"0", "1", "6", "9"}) {
         SCOPED_TRACE(level);
         const std::vector<std::uint8_t> z =
-            fixture::ReadFile(dir_->file(std::string("inflate_l") + level + ".z"));
+            fixture::ReadFile(file(std::string("inflate_l") + level + ".z"));
         std::vector<std::uint8_t> out;
         std::uint64_t consumed = 0;
         ASSERT_EQ(PngInflate(z.data(), z.size(), PngInflateSink{&out, Append}, &consumed),
@@ -57,7 +42,7 @@ TEST_F(PngInflateTest, EveryLevelGivesBackWhatZlibWasGiven) {
 }
 
 TEST_F(PngInflateTest, CutStreamsFailAtEveryLength) {
-    const std::vector<std::uint8_t> z = fixture::ReadFile(dir_->file("inflate_l6.z"));
+    const std::vector<std::uint8_t> z = fixture::ReadFile(file("inflate_l6.z"));
     ::testing::internal::CaptureStdout();
     for (std::size_t cut : {std::size_t{0}, std::size_t{1}, std::size_t{2}, std::size_t{3},
                             z.size() / 3, z.size() - 5}) {

@@ -12,6 +12,7 @@
 
 #include "fixture_support.h"
 #include "formats/png/png_codes.h"
+#include "formats/png/png_fixtures.h"
 #include "imagelib.h"
 #include "win32/gdi.h"
 
@@ -29,21 +30,12 @@ struct ManifestEntry {
     std::string kind;  // "rgb" or "bgra"
 };
 
-class PngLoadTest : public ::testing::Test {
+class PngLoadTest : public png_test::PngFixtureTest {
   protected:
-    static void SetUpTestSuite() {
-        dir_ = new fixture::TempDir;
-        ASSERT_TRUE(fixture::Python("make_png.py", {dir_->path()}));
-    }
-    static void TearDownTestSuite() {
-        delete dir_;
-        dir_ = nullptr;
-    }
     void TearDown() override {
-        EXPECT_EQ(live_.Leaked(), "");
+        PngFixtureTest::TearDown();
         Win32SetScreenFormat(32, FALSE);
     }
-    static std::string file(const std::string& name) { return dir_->file(name); }
     static std::vector<std::string> Lines(const std::string& name) {
         std::ifstream in(file(name));
         std::vector<std::string> lines;
@@ -53,12 +45,7 @@ class PngLoadTest : public ::testing::Test {
         }
         return lines;
     }
-
-    static fixture::TempDir* dir_;
-    fixture::LiveBlocks live_;
 };
-
-fixture::TempDir* PngLoadTest::dir_ = nullptr;
 
 // The 32-bit rows of a PackedDib, top row first.
 std::vector<std::uint8_t> TopDownRows32(const Loaded& l, int width, int height) {
