@@ -3,6 +3,7 @@
 // key (the load engine's handle words), never by walking memory the caller gave us.
 #include "core/tracked_memory.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <unordered_map>
@@ -20,7 +21,6 @@ struct alignas(16) ImageBlockHeader {
 };
 
 constexpr std::uint64_t kHeaderSize = sizeof(ImageBlockHeader);
-constexpr std::uint64_t kPageSize = 4096;
 // Readers may look a few bytes past the end of their data; these always read as zero.
 constexpr std::uint64_t kZeroTail = 5;
 
@@ -33,6 +33,8 @@ struct BlockTable {
     std::unordered_map<const void*, ImageBlockHeader*> byData;
     std::unordered_map<std::uint32_t, ImageBlockHeader*> byKey;
     std::uint32_t nextKey = kFirstKey;
+    std::uint64_t bytesOut = 0;   // sizes asked for, of the live blocks
+    std::uint64_t peakBytes = 0;  // the high-water mark of bytesOut
 };
 
 BlockTable& Blocks() {
@@ -58,9 +60,10 @@ void* DataOf(ImageBlockHeader* h) {
 void* Allocate(std::uint32_t n, std::uint32_t context) {
     if (n == 0)
         return nullptr;
-    // Whole pages, with room for the header and the zero tail.
-    const std::uint64_t total = (n + kHeaderSize + kZeroTail + kPageSize - 1) & ~(kPageSize - 1);
-    if (total > 0xFFFFFFFFull)
+    // A block costs its size: the header, the data and the zero tail, nothing more (many
+    // small blocks, such as a decoder's tables, must not each take a page).
+    const std::uint64_t total = n + kHeaderSize + kZeroTail;
+    if (total > kGlobalMaxBlockSize)
         return nullptr;
     HGLOBAL handle = GlobalAlloc(GHND, total);
     if (handle == 0)
@@ -80,6 +83,8 @@ void* Allocate(std::uint32_t n, std::uint32_t context) {
             t.byData.erase(data);
             throw;
         }
+        t.bytesOut += n;
+        t.peakBytes = std::max(t.peakBytes, t.bytesOut);
         return data;
     } catch (const std::bad_alloc&) {
         GlobalUnlock(handle);
@@ -107,6 +112,7 @@ void ImageFree(void* p) {
         return;
     ImageBlockHeader* header = it->second;
     const HGLOBAL handle = header->handle;
+    t.bytesOut -= header->size;
     t.byKey.erase(header->key);
     t.byData.erase(it);
     GlobalUnlock(handle);
@@ -153,6 +159,19 @@ void* HugeMemSet(void* dst, int value, std::uint32_t n) {
 
 std::uint32_t ImageLiveBlockCount() {
     return static_cast<std::uint32_t>(Blocks().byData.size());
+}
+
+std::uint64_t ImageLiveBytes() {
+    return Blocks().bytesOut;
+}
+
+std::uint64_t ImagePeakBytes() {
+    return Blocks().peakBytes;
+}
+
+void ImageResetPeakBytes() {
+    BlockTable& t = Blocks();
+    t.peakBytes = t.bytesOut;
 }
 
 }  // namespace imagelib

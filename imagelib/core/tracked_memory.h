@@ -8,7 +8,7 @@
 namespace imagelib {
 
 // n zero-filled bytes (the data area keeps at least n + 5 zero bytes), or null for n = 0,
-// for a size too large, or when memory runs out.
+// for a size too large, or when memory runs out. A block costs n bytes and a small header.
 void* ImageAlloc(std::uint32_t n);
 // ImageAlloc for a load context: the one kind of block ImageIsLiveContext accepts, so that
 // words naming any other block (a source's data, a decoder's table) are never a load.
@@ -29,7 +29,11 @@ int ImageIsLiveContext(std::uint32_t key);
 void* HugeMemCopy(void* dst, const void* src, std::int32_t n);
 void* HugeMemSet(void* dst, int value, std::uint32_t n);
 
-// Test hook: the number of live tracked blocks.
+// Test hooks: the number of live tracked blocks, the bytes they hold (the sizes asked
+// for), and the high-water mark of those bytes since the last reset.
 std::uint32_t ImageLiveBlockCount();
+std::uint64_t ImageLiveBytes();
+std::uint64_t ImagePeakBytes();
+void ImageResetPeakBytes();
 
 }  // namespace imagelib

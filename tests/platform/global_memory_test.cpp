@@ -26,14 +26,31 @@ TEST(GlobalMemory, HandlesAreTableValuesOfZeroFilledBlocksWithALockCount) {
     GlobalLock(h);
     EXPECT_EQ(GlobalFree(h), 0u);  // locked blocks are freed too
     EXPECT_EQ(Win32LiveGlobalBlocks(), live);
+    for (SIZE_T bytes : {SIZE_T{0}, kGlobalMaxBlockSize + 1, SIZE_T{1} << 40})
+        EXPECT_EQ(GlobalAlloc(GHND, bytes), 0u) << bytes;
     for (HGLOBAL stale : {HGLOBAL{0}, h, HGLOBAL{0x12345}, HGLOBAL{0x80001234}}) {
         EXPECT_EQ(GlobalLock(stale), nullptr);
         EXPECT_EQ(GlobalUnlock(stale), FALSE);
         EXPECT_EQ(GlobalFlags(stale) | GlobalSize(stale), 0u);
         EXPECT_EQ(GlobalFree(stale), stale);
     }
-    for (SIZE_T bytes : {SIZE_T{0}, kGlobalMaxBlockSize + 1, SIZE_T{1} << 40})
-        EXPECT_EQ(GlobalAlloc(GHND, bytes), 0u) << bytes;
+}
+
+TEST(GlobalMemory, BytesOutAndTheirHighWaterMarkAreCounted) {
+    const std::uint64_t before = Win32GlobalBytesOut();
+    Win32ResetGlobalBytesPeak();
+    HGLOBAL a = GlobalAlloc(GHND, 1000);
+    HGLOBAL b = GlobalAlloc(GHND, 24);
+    EXPECT_EQ(Win32GlobalBytesOut(), before + 1024);
+    GlobalFree(a);
+    GlobalFree(a);  // a stale handle frees nothing and counts nothing
+    EXPECT_EQ(Win32GlobalBytesOut(), before + 24);
+    EXPECT_EQ(GlobalAlloc(GHND, 0), 0u);
+    EXPECT_EQ(Win32GlobalBytesPeak(), before + 1024);
+    Win32ResetGlobalBytesPeak();
+    EXPECT_EQ(Win32GlobalBytesPeak(), before + 24);
+    GlobalFree(b);
+    EXPECT_EQ(Win32GlobalBytesOut(), before);
 }
 
 TEST(GlobalMemory, AFreedHandleIsNotHandedOutAgainSoon) {

@@ -2,6 +2,7 @@
 // 32-bit value and a stale one can be recognised instead of dereferenced.
 #include "win32/global_memory.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <new>
 #include <unordered_map>
@@ -24,6 +25,8 @@ struct GlobalTable {
     std::unordered_map<HGLOBAL, GlobalBlock> blocks;
     HGLOBAL next = kFirstHandle;
     std::uint32_t failCountdown = 0;
+    std::uint64_t bytesOut = 0;   // bytes of the live blocks
+    std::uint64_t peakBytes = 0;  // the high-water mark of bytesOut
 };
 
 GlobalTable& Table() {
@@ -67,6 +70,8 @@ HGLOBAL GlobalAlloc(UINT, SIZE_T bytes) {
     try {
         HGLOBAL h = NextFreeHandle(t);
         t.blocks.emplace(h, GlobalBlock{data, bytes, 0});
+        t.bytesOut += bytes;
+        t.peakBytes = std::max(t.peakBytes, t.bytesOut);
         return h;
     } catch (const std::bad_alloc&) {
         std::free(data);
@@ -97,6 +102,7 @@ HGLOBAL GlobalFree(HGLOBAL mem) {
     if (it == blocks.end())
         return mem;
     std::free(it->second.data);
+    Table().bytesOut -= it->second.size;
     blocks.erase(it);
     return 0;
 }
@@ -113,6 +119,19 @@ SIZE_T GlobalSize(HGLOBAL mem) {
 
 std::uint32_t Win32LiveGlobalBlocks(void) {
     return static_cast<std::uint32_t>(Table().blocks.size());
+}
+
+std::uint64_t Win32GlobalBytesOut(void) {
+    return Table().bytesOut;
+}
+
+std::uint64_t Win32GlobalBytesPeak(void) {
+    return Table().peakBytes;
+}
+
+void Win32ResetGlobalBytesPeak(void) {
+    GlobalTable& t = Table();
+    t.peakBytes = t.bytesOut;
 }
 
 void Win32FailGlobalAllocAfter(std::uint32_t n) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <vector>
 
 #include "win32/global_memory.h"
 
@@ -25,13 +26,36 @@ TEST(TrackedMemory, ABlockIsZeroFilledWithAZeroTailInOneGlobalBlock) {
         EXPECT_EQ(Win32LiveGlobalBlocks(), globals + 1);
         ImageFree(p);
     }
-    // Sizes whose rounding passes 32 bits, and a failing global allocation.
+    // Sizes beyond what one global block holds, and a failing global allocation.
     for (std::uint32_t n : {0u, 0xFFFFFFFFu, 0xFFFFF000u})
         EXPECT_EQ(ImageAlloc(n), nullptr) << n;
     Win32FailGlobalAllocAfter(1);
     EXPECT_EQ(ImageAlloc(32), nullptr);
     EXPECT_EQ(ImageLiveBlockCount(), blocks);
     EXPECT_EQ(Win32LiveGlobalBlocks(), globals);
+}
+
+TEST(TrackedMemory, ABlockCostsItsSizeAndTheBytesOutAreCounted) {
+    const std::uint64_t before = ImageLiveBytes();
+    const std::uint64_t globalBefore = Win32GlobalBytesOut();
+    ImageResetPeakBytes();
+    std::vector<void*> blocks;
+    for (int i = 0; i < 1000; ++i)
+        blocks.push_back(ImageAlloc(1));
+    EXPECT_EQ(ImageLiveBytes(), before + 1000);
+    // A one-byte block takes its header and zero tail, not a page.
+    EXPECT_LT(Win32GlobalBytesOut() - globalBefore, 1000u * 64);
+    void* big = ImageAlloc(300000);
+    EXPECT_EQ(ImageLiveBytes(), before + 301000);
+    for (void* p : blocks)
+        ImageFree(p);
+    ImageFree(big);
+    EXPECT_EQ(ImageLiveBytes(), before);
+    EXPECT_EQ(Win32GlobalBytesOut(), globalBefore);
+    // The high-water mark stays until it is reset.
+    EXPECT_EQ(ImagePeakBytes(), before + 301000);
+    ImageResetPeakBytes();
+    EXPECT_EQ(ImagePeakBytes(), before);
 }
 
 TEST(TrackedMemory, KeysCarryBit31AndNameOnlyLiveBlocks) {

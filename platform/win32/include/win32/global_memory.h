@@ -26,8 +26,12 @@ HGLOBAL GlobalFree(HGLOBAL mem);  // 0 on success (a locked block is freed too),
 UINT GlobalFlags(HGLOBAL mem);    // lock count in GMEM_LOCKCOUNT
 SIZE_T GlobalSize(HGLOBAL mem);
 
-// Test hooks.
+// Test hooks: live blocks, the bytes they hold, and the high-water mark of those bytes
+// since the last reset.
 uint32_t Win32LiveGlobalBlocks(void);
+uint64_t Win32GlobalBytesOut(void);
+uint64_t Win32GlobalBytesPeak(void);
+void Win32ResetGlobalBytesPeak(void);
 // The n-th allocation from now (1 = the next) fails, once; 0 turns failing off.
 void Win32FailGlobalAllocAfter(uint32_t n);
 #ifdef __cplusplus
