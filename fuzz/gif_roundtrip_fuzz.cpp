@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "core/checked_size.h"
 #include "formats/gif/gif_writer.h"
 #include "fuzz_files.h"
 #include "fuzz_load.h"
@@ -342,7 +343,7 @@ void CheckAnimationFile(const std::filesystem::path& file, const Animation& befo
     const int r =
         ImageLoadGIFAnimation(fuzz::WidePath(file).c_str(), nullptr, 0, &a, &b, &list, &flags);
     // The screen widened to hold every frame may pass what the loader takes.
-    if (std::uint64_t{screenWidth} * screenHeight > IMAGELIB_MAX_PIXELS) {
+    if (!imagelib::ImageSizeAllowed(screenWidth, screenHeight)) {
         if (r != IMAGELIB_OUT_OF_MEMORY || a != 0 || b != 0 || list != 0)
             fuzz::Fail("an animation of too large a screen does not fail with 1");
         return;

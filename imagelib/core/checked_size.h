@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "core/packed_dib.h"
 #include "imagelib.h"
 
 namespace imagelib {
@@ -13,11 +14,20 @@ namespace imagelib {
 // are addressed with signed 32-bit sizes).
 constexpr std::uint64_t kMaxBlockBytes = 0x7FFFFFFF;
 
-// Pixels one image may have (width x height of its result rows), so that no declared size
-// makes a load allocate or dither more than its data could ever hold.
-constexpr std::uint64_t kMaxImagePixels = IMAGELIB_MAX_PIXELS;
-// Rows one image may have: every row costs a step of work whatever its width.
-constexpr std::uint64_t kMaxImageRows = IMAGELIB_MAX_ROWS;
+static_assert(kMaxBlockBytes == IMAGELIB_MAX_BLOCK_BYTES, "the public header says otherwise");
+
+#ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
+// The fuzzers' bound: no input of 64 KiB or less may need more than 10 s or 2 GiB, so a
+// fuzz build refuses images beyond 16 Mi pixels or 1 Mi rows (a few bytes can declare any
+// size, and a large image costs seconds under the sanitizers).
+constexpr std::uint64_t kMaxImagePixels = 16 * 1024 * 1024;
+constexpr std::uint64_t kMaxImageRows = 1024 * 1024;
+#else
+// Real pictures load whatever their size: what bounds an image is that its rows fit one
+// block (checked by every driver when it sizes them), not its pixel or row count.
+constexpr std::uint64_t kMaxImagePixels = kMaxBlockBytes;
+constexpr std::uint64_t kMaxImageRows = kMaxBlockBytes;
+#endif
 
 // Bytes of one stored DIB row: width pixels of bits each, padded to 4 bytes.
 // width and bits are at most 32-bit values, so the product cannot overflow 64 bits.
@@ -46,12 +56,15 @@ inline bool FitsBlock(std::uint64_t bytes) {
     return bytes <= kMaxBlockBytes;
 }
 
-// True when a width x height image is within the pixel and row limits and both are
-// positive.
+// True when a width x height image is positive, within the pixel and row limits, and its
+// 24-bit rows with the DIB's header and colour table fit one block.
 inline bool ImageSizeAllowed(std::uint64_t width, std::uint64_t height) {
     std::uint64_t pixels;
+    std::uint64_t rows;
     return width > 0 && height > 0 && height <= kMaxImageRows &&
-           CheckedMul(width, height, &pixels) && pixels <= kMaxImagePixels;
+           CheckedMul(width, height, &pixels) && pixels <= kMaxImagePixels &&
+           CheckedMulAdd(WorkStride24(width), height, kPackedDibRowsOffset, &rows) &&
+           FitsBlock(rows);
 }
 
 // Bytes of height rows of width pixels at bits per pixel, or false when the rows pass

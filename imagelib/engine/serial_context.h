@@ -7,6 +7,7 @@
 
 #include "core/checked_size.h"
 #include "core/mem_stream.h"
+#include "core/packed_dib.h"
 #include "win32/types.h"
 
 namespace imagelib {
@@ -34,19 +35,12 @@ T& DriverState(ImageInfo* info) {
     return *reinterpret_cast<T*>(info->driverArea);
 }
 
-struct PaletteEntry3 {
-    std::uint8_t red, green, blue;
-};
-
 constexpr std::uint32_t kStateDecode = 0x100;
 constexpr std::uint32_t kStateFinalise = 0x200;
 constexpr std::uint32_t kStateReduce = 0x400;
 constexpr std::uint32_t kStatePalette = 0x800;
 constexpr std::uint32_t kStateHandedOver = 0x1000;
 constexpr std::uint32_t kStateIdle = 0x2000;  // created, or failed: the clean-up frees all
-
-// Offset of the rows in a PackedDib: the header and 256 colour-table entries.
-constexpr std::uint32_t kPackedDibRowsOffset = 40 + 256 * 4;
 
 struct SerialImageContext {
     std::uint32_t state;

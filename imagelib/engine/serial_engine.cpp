@@ -19,8 +19,6 @@ namespace {
 
 constexpr std::int32_t kRowsPerStep = 10;
 constexpr std::int32_t kRowsPerStepOneShot = 8192;
-// A LOGPALETTE of 256 entries (1028 bytes), in a block of 1032 as callers have always had.
-constexpr std::uint32_t kLogPaletteBytes = 1032;
 constexpr std::uint32_t kKeyBit = 0x80000000;
 
 int DisplayClassOfScreen() {

@@ -11,8 +11,6 @@
 namespace imagelib {
 namespace {
 
-constexpr std::uint16_t kLogPaletteVersion = 0x300;
-
 struct KeyIndexes {
     int black = -1;
     int white = -1;
@@ -23,20 +21,15 @@ struct KeyIndexes {
 KeyIndexes WriteColours(SerialImageContext* ctx) {
     const int bpp = ctx->info.bitsPerPixel;
     const int n = bpp <= 8 ? 1 << bpp : 0;
-    auto* quads = reinterpret_cast<RGBQUAD*>(ctx->dib + sizeof(BITMAPINFOHEADER));
-    auto* logPalette = reinterpret_cast<LOGPALETTE*>(ctx->logPalette);
+    WriteColourTables(ctx->dib, ctx->logPalette, ctx->palette, n);
     KeyIndexes keys;
     for (int i = 0; i < n; ++i) {
         const PaletteEntry3& c = ctx->palette[i];
-        quads[i] = RGBQUAD{c.blue, c.green, c.red, 0};
-        logPalette->palPalEntry[i] = PALETTEENTRY{c.red, c.green, c.blue, 0};
         if (keys.black < 0 && c.red == 0 && c.green == 0 && c.blue == 0)
             keys.black = i;
         if (keys.white < 0 && c.red == 255 && c.green == 255 && c.blue == 255)
             keys.white = i;
     }
-    logPalette->palVersion = kLogPaletteVersion;
-    logPalette->palNumEntries = static_cast<WORD>(n);
     return keys;
 }
 
@@ -74,13 +67,7 @@ bool PlaceOnScreen(SerialImageContext* ctx, const KeyIndexes& keys) {
         return false;
     auto* dib = static_cast<std::uint8_t*>(GlobalLock(handle));
     std::memcpy(dib, ctx->dib, kPackedDibRowsOffset);  // the colour table written already
-    auto* header = reinterpret_cast<BITMAPINFOHEADER*>(dib);
-    header->biSize = sizeof(BITMAPINFOHEADER);
-    header->biWidth = static_cast<LONG>(screenW);
-    header->biHeight = static_cast<LONG>(screenH);
-    header->biPlanes = 1;
-    header->biBitCount = static_cast<WORD>(bpp);
-    header->biSizeImage = static_cast<DWORD>(imageSize);
+    WritePackedDibHeader(dib, screenW, screenH, static_cast<std::int32_t>(bpp), imageSize);
 
     std::uint8_t* rows = dib + kPackedDibRowsOffset;
     const std::uint8_t* src = ctx->bits;
@@ -148,15 +135,10 @@ int SerialImageFinish(SerialImageContext* ctx, std::uint32_t* a, std::uint32_t* 
         if (oldWork != nullptr)
             ctx->work = oldWork;
     } else {
-        auto* header = reinterpret_cast<BITMAPINFOHEADER*>(ctx->dib);
-        header->biSize = sizeof(BITMAPINFOHEADER);
-        header->biWidth = info.width;
-        header->biHeight = info.height;
-        header->biPlanes = 1;
-        header->biBitCount = static_cast<WORD>(info.bitsPerPixel);
         // The unpadded pixel bytes, as callers of this library have always found here.
-        header->biSizeImage = static_cast<DWORD>(static_cast<std::uint64_t>(info.height) *
-                                                 info.bitsPerPixel * info.width / 8);
+        WritePackedDibHeader(
+            ctx->dib, info.width, info.height, info.bitsPerPixel,
+            static_cast<std::uint64_t>(info.height) * info.bitsPerPixel * info.width / 8);
     }
     *a = ctx->dibHandle;
     *b = ctx->paletteHandle;

@@ -77,10 +77,12 @@ enum {
     IMAGELIB_PNG_NO_DATA = 1906,     /* no compressed image data */
 };
 
-/* The most pixels (width x height) and the most rows one image may have; a larger image
- * fails with 1 in the first step, whatever its format. They keep the memory and the time
- * of a load within what its data can justify: a few bytes may declare any size. */
-enum { IMAGELIB_MAX_PIXELS = 16 * 1024 * 1024, IMAGELIB_MAX_ROWS = 1024 * 1024 };
+/* The largest block the library hands out (2 GiB - 1 bytes). An image loads whatever its
+ * size when its rows fit one such block at 24 bits per pixel (32 for a 32-bit image) with
+ * the DIB's header and colour table (1,064 bytes): up to about 715 million pixels. A
+ * larger image fails with 1 in the first step, whatever its format, before anything is
+ * sized from it. */
+enum { IMAGELIB_MAX_BLOCK_BYTES = 0x7FFFFFFF };
 
 /* Bits of the flags word (in: requests; out: the word as the load changed it). */
 enum {

@@ -16,8 +16,6 @@ namespace imagelib {
 namespace {
 
 // A frame's DisplayPalette block: the LOGPALETTE of 256 entries and a spare entry.
-constexpr std::uint64_t kLogPaletteBytes = 1032;
-constexpr std::uint16_t kLogPaletteVersion = 0x300;
 constexpr std::uint64_t kRecordBlockExtra = 4164;  // always room for a closing empty record
 constexpr std::uint64_t kRecordBlockUnit = 4096;
 
@@ -54,12 +52,6 @@ FrameColours ColoursOf(const SerialImageContext* ctx, const GifState& st,
     return c;
 }
 
-void WriteColour(std::uint8_t* dib, LOGPALETTE* pal, std::int32_t i, const PaletteEntry3& c) {
-    reinterpret_cast<RGBQUAD*>(dib + sizeof(BITMAPINFOHEADER))[i] =
-        RGBQUAD{c.blue, c.green, c.red, 0};
-    pal->palPalEntry[i] = PALETTEENTRY{c.red, c.green, c.blue, 0};
-}
-
 // One image node: its bitmap, palette and pixels. 0 or an error code.
 int DecodeFrame(SerialImageContext* ctx, GifState& st, GifBlockNode* node,
                 const FrameTransparency& tr, std::uint64_t* pixelsSoFar) {
@@ -83,20 +75,12 @@ int DecodeFrame(SerialImageContext* ctx, GifState& st, GifBlockNode* node,
         return kOutOfMemory;
     node->bitmapWidth = static_cast<std::int32_t>(bitmapWidth);
     auto* dib = static_cast<std::uint8_t*>(GlobalLock(node->frameBitmap));
-    auto* pal = static_cast<LOGPALETTE*>(GlobalLock(node->framePalette));
-    auto* header = reinterpret_cast<BITMAPINFOHEADER*>(dib);
-    header->biSize = sizeof(BITMAPINFOHEADER);
-    header->biWidth = static_cast<LONG>(bitmapWidth);
-    header->biHeight = static_cast<LONG>(height);
-    header->biPlanes = 1;
-    header->biBitCount = 8;
-    header->biSizeImage = static_cast<DWORD>(rowsBytes);
+    auto* pal = static_cast<std::uint8_t*>(GlobalLock(node->framePalette));
+    WritePackedDibHeader(dib, static_cast<std::int64_t>(bitmapWidth),
+                         static_cast<std::int64_t>(height), 8, rowsBytes);
 
     FrameColours colours = ColoursOf(ctx, st, node);
-    for (std::int32_t i = 0; i < colours.m; ++i)
-        WriteColour(dib, pal, i, colours.table[i]);
-    pal->palVersion = kLogPaletteVersion;
-    pal->palNumEntries = static_cast<WORD>(colours.m);
+    WriteColourTables(dib, pal, colours.table, colours.m);
 
     GifPixelSink& sink = st.sink;
     std::uint8_t* bits = dib + kPackedDibRowsOffset;
@@ -106,7 +90,7 @@ int DecodeFrame(SerialImageContext* ctx, GifState& st, GifBlockNode* node,
     if (maskMode) {
         const GifKeyChoice keys = GifChooseKeys(colours.table, colours.n, tr.index);
         for (std::int32_t k = 0; k < keys.changedCount; ++k)
-            WriteColour(dib, pal, keys.changed[k], colours.table[keys.changed[k]]);
+            WritePaletteEntry(dib, pal, keys.changed[k], colours.table[keys.changed[k]]);
         if (keys.noWhite || (keys.blackAppended && keys.imageKey >= colours.m) ||
             keys.maskKey == tr.index)
             ctx->flags |= kFlagCleanMask;

@@ -286,18 +286,22 @@ TEST_F(SerialEngine, AFrameIsPlacedOnItsLogicalScreenAndClippedToIt) {
     EXPECT_EQ(w.a | w.b, 0u);
 }
 
-TEST_F(SerialEngine, ImagesBeyondThePixelOrRowLimitFailWithOneBeforeAnythingIsSized) {
-    // The limits as the public header states them: 16 Mi pixels and 1 Mi rows.
-    static_assert(IMAGELIB_MAX_PIXELS == 16 * 1024 * 1024 && IMAGELIB_MAX_ROWS == 1024 * 1024,
-                  "the limits changed: check these cases");
+TEST_F(SerialEngine, AnImageLoadsWhenItsRowsFitOneBlockAndFailsWithOneBeyond) {
     const std::uint32_t globals = Win32LiveGlobalBlocks();
+    // The widest one-row image whose 24-bit row and 1,064 header bytes fit one block.
+    const std::int32_t widest = (IMAGELIB_MAX_BLOCK_BYTES - 1064) / 3 - 1;
+    ASSERT_LE(WorkStride24(widest) + 1064, std::uint64_t{IMAGELIB_MAX_BLOCK_BYTES});
+    ASSERT_GT(WorkStride24(widest + 2) + 1064, std::uint64_t{IMAGELIB_MAX_BLOCK_BYTES});
     struct Case {
         std::int32_t width, height;
         int code;
     };
-    for (const Case c : {Case{4096, 4097, 1}, Case{4097, 4096, 1}, Case{1, 1024 * 1024 + 1, 1},
-                         Case{16 * 1024 * 1024 + 1, 1, 1}, Case{65536, 256, IMAGELIB_CALL_AGAIN},
-                         Case{4, -(1024 * 1024 + 1), 1}}) {
+    // Tall and wide images beyond any fixed pixel or row count begin; rows beyond one block
+    // do not, also when their height is stored negative (top-down).
+    for (const Case c :
+         {Case{1, 3000000, IMAGELIB_CALL_AGAIN}, Case{16 * 1024 * 1024 + 1, 1, IMAGELIB_CALL_AGAIN},
+          Case{widest + 2, 1, 1}, Case{26755, 26755, 1}, Case{65536, 65536, 1},
+          Case{4, -(0x7FFFFFFF / 8), 1}}) {
         // Only the headers: the rows a file does not hold read as zero.
         const std::vector<std::uint8_t> bmp = fixture::MakeBmp({c.width, c.height, 1}, {}, {});
         EXPECT_EQ(First(bmp), c.code) << c.width << "x" << c.height;
