@@ -6,6 +6,7 @@
 
 #include "builders/dib_load.h"
 #include "builders/tracked_block.h"
+#include "core/row_flip.h"
 #include "engine/serial_context.h"
 #include "imagelib.h"
 #include "win32/gdi.h"
@@ -143,10 +144,7 @@ std::uint32_t MakeMaskImage(std::uint32_t* image, std::uint32_t* mask, std::int3
         return 0;
     MarkKeyPixels(src, keyIndex, maskRows.get(), maskStride);
     // The mask bitmap's rows run top-down.
-    for (std::int64_t top = 0, bottom = src.height - 1; top < bottom; ++top, --bottom) {
-        std::swap_ranges(maskRows.get() + top * maskStride, maskRows.get() + (top + 1) * maskStride,
-                         maskRows.get() + bottom * maskStride);
-    }
+    FlipRows(maskRows.get(), static_cast<std::int64_t>(maskStride), src.height);
     const auto* info = reinterpret_cast<const BITMAPINFO*>(src.info);
     OwnedBitmap picture(
         CreateDIBitmap(dc, &info->bmiHeader, CBM_INIT, src.rows, info, DIB_RGB_COLORS));

@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "core/checked_size.h"
+#include "core/row_flip.h"
 #include "core/stream_reader.h"
 #include "engine/serial_engine.h"
 #include "formats/bmp/bmp_codes.h"
@@ -126,13 +127,6 @@ bool ReadUncompressed(StreamReader& in, BmpState& st, const BmpRows& rows,
     return st.rowsDone >= rows.height;
 }
 
-void FlipRows(const BmpRows& rows) {
-    for (std::int64_t top = 0, bottom = rows.height - 1; top < bottom; ++top, --bottom) {
-        std::swap_ranges(rows.bits + top * rows.stride, rows.bits + (top + 1) * rows.stride,
-                         rows.bits + bottom * rows.stride);
-    }
-}
-
 // The first decoding call: position the stream and set up the decoder; 0, or an error.
 int StartDecoding(StreamReader& in, BmpState& st) {
     if (st.compression != kBmpCompressionNone && st.compression != kBmpCompressionRle8 &&
@@ -242,7 +236,7 @@ int BmpDecodeStep(SerialImageContext* ctx, int abort) {
             rleRows.stride = static_cast<std::int64_t>(RowStride(rows.width, pixelBits));
             done = BmpDecodeRle(in, st, rleRows, pixelBits, rowsPerStep);
             if (done && st.topDown) {
-                FlipRows(rows);
+                FlipRows(rows.bits, rows.stride, rows.height);
             }
         }
         if (done) {

@@ -6,6 +6,7 @@
 
 #include "core/checked_size.h"
 #include "core/result_codes.h"
+#include "core/row_flip.h"
 #include "core/stream_reader.h"
 #include "core/tracked_memory.h"
 #include "formats/tiff/tiff_directory.h"
@@ -124,11 +125,8 @@ int TiffReadStrips(TiffReader& rd, std::uint32_t firstStrip, std::int64_t rowByt
         const int r = TiffReadStrip(rd, strip, block, rows * rowBytes, rows);
         if (r != kOk)
             return r;
-        if (layout.flip) {
-            for (std::int64_t top = 0, bottom = rows - 1; top < bottom; ++top, --bottom)
-                std::swap_ranges(block + top * rowBytes, block + (top + 1) * rowBytes,
-                                 block + bottom * rowBytes);
-        }
+        if (layout.flip)
+            FlipRows(block, rowBytes, rows);
         if (layout.bgr)
             TiffSwapRgb(block, block, rows * rd.width);
     }
