@@ -98,7 +98,9 @@ int AfterDecode(SerialImageContext* ctx, std::uint32_t* a, std::uint32_t* b, std
     ImageDriverDecodeStep(ctx, 1);
     // The driver is ended: a later clean-up must not end it a second time.
     ctx->state = 0;
-    if ((ctx->flags & kFlagCleanMask) && !ImageCleanMask(ctx)) {
+    // The frame goes onto its screen before anything changes what its indices mean.
+    if ((ctx->placed == 1 && !ImagePlaceOnScreen(ctx)) ||
+        ((ctx->flags & kFlagCleanMask) && !ImageCleanMask(ctx))) {
         ctx->state = kStateIdle;
         SerialImageCleanup(a, b);
         return kOutOfMemory;
@@ -153,11 +155,7 @@ int ReduceStep(SerialImageContext* ctx, std::uint32_t* a, std::uint32_t* b, std:
 }
 
 int FinaliseStep(SerialImageContext* ctx, std::uint32_t* a, std::uint32_t* b) {
-    if (SerialImageFinish(ctx, a, b) != kStepDone) {
-        ctx->state |= kStateIdle;
-        SerialImageCleanup(a, b);
-        return kOutOfMemory;
-    }
+    SerialImageFinish(ctx, a, b);
     ctx->state = kStateHandedOver;
     ctx->info.percent = 100;
     // An animation load's creator frees the context itself, through its own copy of the

@@ -92,12 +92,12 @@ class SerialEngine : public ::testing::Test {
         return ctx;
     }
     std::vector<std::uint8_t> Dib() const { return fixture::CopyBlock(w.a); }
-    // Loads Frame10 step by step and lets its finalise step place it on a logical screen,
-    // with the failing-th allocation of that step failing.
+    // Loads Frame10 step by step, placed on a logical screen when its decoding ends, with
+    // the failing-th allocation from then on failing.
     int Place(int width, int height, int left, int top, int background, std::uint32_t flags = 0,
               std::uint32_t failing = 0) {
         EXPECT_EQ(First(Frame10()), IMAGELIB_CALL_AGAIN);
-        SerialImageContext* ctx = StepTo(kStateFinalise);
+        SerialImageContext* ctx = ImageContextFromWords(w.a, w.b);
         if (ctx == nullptr)
             return -1;
         ctx->flags |= flags;
@@ -108,7 +108,7 @@ class SerialEngine : public ::testing::Test {
         ctx->frameTop = top;
         ctx->backgroundIndex = std::uint8_t(background);
         Win32FailGlobalAllocAfter(failing);
-        return Next();
+        return RunAll();
     }
 
     static constexpr HMODULE kModule = 4242;
