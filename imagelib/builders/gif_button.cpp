@@ -10,8 +10,8 @@
 #include "colour/palettes.h"
 #include "core/checked_size.h"
 #include "core/load_flags.h"
+#include "core/packed_dib.h"
 #include "core/result_codes.h"
-#include "engine/serial_context.h"
 #include "formats/gif/gif_writer.h"
 #include "imagelib.h"
 
@@ -21,21 +21,6 @@ namespace {
 constexpr std::uint32_t kWriterCalled = 0;
 constexpr std::uint32_t kFailed = 1;
 constexpr int kMostFrames = 3;
-constexpr std::uint32_t kFrameHeaderBytes = sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD);
-
-// The frame palette in ctx->palette: the caller's colours, installed as the caller palette
-// that ImageReduceToUserPalette matches against, or the fixed GIF palette.
-void ChooseFramePalette(SerialImageContext* ctx, const RGBQUAD* callerColours) {
-    if (callerColours == nullptr) {
-        ImageFixedPalette256(ctx->palette);
-        return;
-    }
-    for (int i = 0; i < kFullPaletteCount; ++i) {
-        const RGBQUAD& q = callerColours[i];
-        ctx->palette[i] = PaletteEntry3{q.rgbRed, q.rgbGreen, q.rgbBlue};
-    }
-    ImageUserPaletteExchange(ctx->palette, 1);
-}
 
 // The first entry of exactly the colour (red, green, blue); -1 when none is, or no colour.
 std::int32_t TransparentIndex(const PaletteEntry3* palette, const std::uint8_t* colour) {
@@ -49,35 +34,6 @@ std::int32_t TransparentIndex(const PaletteEntry3* palette, const std::uint8_t* 
     return -1;
 }
 
-// The 8-bit header of every frame (a BITMAPINFO with 256 colours) for width x height.
-void FillFrameHeader(std::uint8_t* block, std::int32_t width, std::int32_t height,
-                     std::uint64_t rowsBytes, const PaletteEntry3* palette) {
-    BITMAPINFOHEADER h{};
-    h.biSize = sizeof(BITMAPINFOHEADER);
-    h.biWidth = width;
-    h.biHeight = height;
-    h.biPlanes = 1;
-    h.biBitCount = 8;
-    h.biCompression = BI_RGB;
-    h.biSizeImage = static_cast<DWORD>(rowsBytes);
-    std::memcpy(block, &h, sizeof h);
-    for (int i = 0; i < kFullPaletteCount; ++i) {
-        const RGBQUAD q{palette[i].blue, palette[i].green, palette[i].red, 0};
-        std::memcpy(block + sizeof h + i * sizeof q, &q, sizeof q);
-    }
-}
-
-// ctx->work's 24-bit rows into ctx->bits, nearest colours only; false when the reducer
-// did not finish (it is out of memory).
-bool ReduceFrame(SerialImageContext* ctx, bool callerPalette) {
-    const auto reduce = callerPalette ? ImageReduceToUserPalette : ImageReduceToFixedPalette;
-    int result = kStepAgain;
-    while (result == kStepAgain)
-        result = reduce(ctx, 0);
-    reduce(ctx, 1);
-    return result == kStepDone;
-}
-
 std::uint32_t GifButton(const HBITMAP (&bitmaps)[kMostFrames], HPALETTE palette,
                         const wchar_t* path, const std::uint8_t* transparentColour,
                         const RGBQUAD* callerColours) {
@@ -87,22 +43,18 @@ std::uint32_t GifButton(const HBITMAP (&bitmaps)[kMostFrames], HPALETTE palette,
     const std::int32_t width = request.width();
     const std::int32_t height = request.height();
     std::uint64_t frameBytes = 0;
-    TrackedBlock context;
     TrackedBlock work;
     TrackedBlock header;
     if (!RowsBytes(static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height), 8,
                    &frameBytes) ||
-        !context.Allocate(sizeof(SerialImageContext)) || !work.Allocate(request.bytes()) ||
-        !header.Allocate(kFrameHeaderBytes))
+        !work.Allocate(request.bytes()) || !header.Allocate(kPackedDibRowsOffset))
         return kFailed;
-    auto* ctx = reinterpret_cast<SerialImageContext*>(context.get());
-    ctx->info.width = width;
-    ctx->info.height = height;
-    ctx->work = work.get();
-    ctx->flags = kFlagNearestColour;
-    ChooseFramePalette(ctx, callerColours);
-    FillFrameHeader(header.get(), width, height, frameBytes, ctx->palette);
-    const std::int32_t transparentIndex = TransparentIndex(ctx->palette, transparentColour);
+    PaletteEntry3 colours[kFullPaletteCount];
+    ImageChooseGifPalette(callerColours, colours);
+    // The 8-bit header of every frame, a BITMAPINFO with 256 colours.
+    WritePackedDibHeader(header.get(), width, height, 8, frameBytes);
+    WriteColourTable(header.get(), colours, kFullPaletteCount);
+    const std::int32_t transparentIndex = TransparentIndex(colours, transparentColour);
 
     PaletteScreenDc dc;
     if (!dc.Open(palette))
@@ -116,8 +68,8 @@ std::uint32_t GifButton(const HBITMAP (&bitmaps)[kMostFrames], HPALETTE palette,
         if (!frames[f].Allocate(frameBytes) ||
             !ReadBitmapRows24(dc.get(), bitmaps[f], request, work.get()))
             return kFailed;
-        ctx->bits = frames[f].get();
-        if (!ReduceFrame(ctx, callerColours != nullptr))
+        const ReduceRows rows{work.get(), frames[f].get(), width, height, kFlagNearestColour};
+        if (ImageReduceToGifPalette(rows, callerColours != nullptr) != kStepDone)
             return kFailed;
         frameRows[frameCount++] = frames[f].get();
     }

@@ -5,6 +5,7 @@
 #include "colour/dither_tables.h"
 #include "colour/palettes.h"
 #include "colour/random_source.h"
+#include "core/checked_size.h"
 #include "core/load_flags.h"
 #include "core/result_codes.h"
 #include "core/tracked_memory.h"
@@ -158,18 +159,18 @@ void ImageDitherRowFixed8(std::uint8_t* rowCopy, std::uint8_t* out, std::int16_t
 
 namespace {
 
-void FreeReducerRows(SerialImageContext* ctx) {
-    ImageFree(ctx->info.reducerRowCopy);
-    ImageFree(ctx->info.reducerErrorRows);
-    ctx->info.reducerRowCopy = nullptr;
-    ctx->info.reducerErrorRows = nullptr;
+void FreeReducerRows(ColourReducer* r) {
+    ImageFree(r->rowCopy);
+    ImageFree(r->errorRows);
+    r->rowCopy = nullptr;
+    r->errorRows = nullptr;
 }
 
 // Allocates the row copy and the error row of a new reduction. On failure nothing stays
-// allocated, so the context is idle again and no later call can meet half a reducer.
-int StartReduction(SerialImageContext* ctx, int bits) {
-    const std::int64_t width = ctx->info.width;
-    if (width < 0 || ctx->info.height < 0 || ctx->work == nullptr || ctx->bits == nullptr) {
+// allocated, so the reducer is idle again and no later call can meet half a reducer.
+int StartReduction(ColourReducer* r, const ReduceRows& rows, int bits) {
+    const std::int64_t width = rows.width;
+    if (width < 0 || rows.height < 0 || rows.work == nullptr || rows.bits == nullptr) {
         return kOutOfMemory;  // the code for a bad argument
     }
     const std::uint64_t inStride = WorkStride24(width);
@@ -183,67 +184,77 @@ int StartReduction(SerialImageContext* ctx, int bits) {
     }
     const auto copyBytes = static_cast<std::uint32_t>(inStride + 3);
     const auto errorRowBytes = static_cast<std::uint32_t>(errorBytes);
-    ctx->info.reducerRowCopy = static_cast<std::uint8_t*>(ImageAlloc(copyBytes));
-    ctx->info.reducerErrorRows = static_cast<std::int16_t*>(ImageAlloc(errorRowBytes));
-    if (ctx->info.reducerRowCopy == nullptr || ctx->info.reducerErrorRows == nullptr) {
-        FreeReducerRows(ctx);
+    r->rowCopy = static_cast<std::uint8_t*>(ImageAlloc(copyBytes));
+    r->errorRows = static_cast<std::int16_t*>(ImageAlloc(errorRowBytes));
+    if (r->rowCopy == nullptr || r->errorRows == nullptr) {
+        FreeReducerRows(r);
         return kOutOfMemory;
     }
-    HugeMemSet(ctx->info.reducerErrorRows, 0, errorRowBytes);
-    ctx->reducerInStride = static_cast<std::int32_t>(inStride);
-    ctx->reducerOutStride = static_cast<std::int32_t>(outStride);
-    ctx->reducerRow = 0;
+    r->inStride = static_cast<std::int32_t>(inStride);
+    r->outStride = static_cast<std::int32_t>(outStride);
+    r->row = 0;
     return kOk;
 }
 
 }  // namespace
 
-int ImageReduceRows(SerialImageContext* ctx, int bits, int abort, ImageDitherRowFunction row) {
+int ImageReduceRows(ColourReducer* r, const ReduceRows& rows, int bits, int abort,
+                    ImageDitherRowFunction row) {
     if (abort != 0) {
-        FreeReducerRows(ctx);
+        FreeReducerRows(r);
         return kStepDone;
     }
     // The reducer is idle unless it holds both rows; half a reducer is never resumed.
-    if (ctx->info.reducerRowCopy == nullptr || ctx->info.reducerErrorRows == nullptr) {
-        FreeReducerRows(ctx);
-        const int started = StartReduction(ctx, bits);
+    if (r->rowCopy == nullptr || r->errorRows == nullptr) {
+        FreeReducerRows(r);
+        const int started = StartReduction(r, rows, bits);
         if (started != kOk) {
             return started;
         }
     }
-    const std::int32_t height = ctx->info.height;
-    if (ctx->reducerRow < height) {
-        const std::uint64_t rowIndex = static_cast<std::uint64_t>(ctx->reducerRow);
-        const std::uint64_t inStride = static_cast<std::uint64_t>(ctx->reducerInStride);
-        const std::uint64_t outStride = static_cast<std::uint64_t>(ctx->reducerOutStride);
-        std::uint8_t* out = ctx->bits + outStride * rowIndex;
-        std::memcpy(ctx->info.reducerRowCopy, ctx->work + inStride * rowIndex, inStride);
+    if (r->row < rows.height) {
+        const std::uint64_t rowIndex = static_cast<std::uint64_t>(r->row);
+        const std::uint64_t inStride = static_cast<std::uint64_t>(r->inStride);
+        const std::uint64_t outStride = static_cast<std::uint64_t>(r->outStride);
+        std::uint8_t* out = rows.bits + outStride * rowIndex;
+        std::memcpy(r->rowCopy, rows.work + inStride * rowIndex, inStride);
         // The row functions write only the pixels; the padding is cleared here so that no
         // bytes of the deeper rows that shared this memory survive in it.
         std::memset(out, 0, outStride);
-        row(ctx->info.reducerRowCopy, out, ctx->info.reducerErrorRows, ctx->info.width, ctx->flags);
-        ++ctx->reducerRow;
+        row(r->rowCopy, out, r->errorRows, rows.width, rows.flags);
+        ++r->row;
     }
-    ctx->info.percent =
-        height == 0 ? 100
-                    : static_cast<std::int32_t>(50 + (std::int64_t{50} * ctx->reducerRow) / height);
-    return ctx->reducerRow >= height ? kStepDone : kStepAgain;
+    return r->row >= rows.height ? kStepDone : kStepAgain;
 }
 
-int ImageReduceToDisplay8(SerialImageContext* ctx, int abort) {
-    return ImageReduceRows(ctx, 8, abort, ImageDitherRow8);
+std::int32_t ImageReducePercent(const ColourReducer& r, std::int32_t height) {
+    return height <= 0 ? 100 : static_cast<std::int32_t>(50 + (std::int64_t{50} * r.row) / height);
 }
 
-int ImageReduceToDisplay4(SerialImageContext* ctx, int abort) {
-    return ImageReduceRows(ctx, 4, abort, ImageDitherRow4);
+int ImageReduceToDisplay8(ColourReducer* r, const ReduceRows& rows, int abort) {
+    return ImageReduceRows(r, rows, 8, abort, ImageDitherRow8);
 }
 
-int ImageReduceToUserPalette(SerialImageContext* ctx, int abort) {
-    return ImageReduceRows(ctx, 8, abort, ImageDitherRowUser8);
+int ImageReduceToDisplay4(ColourReducer* r, const ReduceRows& rows, int abort) {
+    return ImageReduceRows(r, rows, 4, abort, ImageDitherRow4);
 }
 
-int ImageReduceToFixedPalette(SerialImageContext* ctx, int abort) {
-    return ImageReduceRows(ctx, 8, abort, ImageDitherRowFixed8);
+int ImageReduceToUserPalette(ColourReducer* r, const ReduceRows& rows, int abort) {
+    return ImageReduceRows(r, rows, 8, abort, ImageDitherRowUser8);
+}
+
+int ImageReduceToFixedPalette(ColourReducer* r, const ReduceRows& rows, int abort) {
+    return ImageReduceRows(r, rows, 8, abort, ImageDitherRowFixed8);
+}
+
+int ImageReduceToGifPalette(const ReduceRows& rows, bool callerPalette) {
+    const auto reduce = callerPalette ? ImageReduceToUserPalette : ImageReduceToFixedPalette;
+    ColourReducer reducer{};
+    int r = kStepAgain;
+    while (r == kStepAgain)
+        r = reduce(&reducer, rows, 0);
+    reduce(&reducer, rows, 1);
+    return r;
 }
 
 }  // namespace imagelib

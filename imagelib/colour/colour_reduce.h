@@ -4,14 +4,36 @@
 
 #include <cstdint>
 
-#include "engine/serial_context.h"
+#include "core/packed_dib.h"
 
 namespace imagelib {
 
-// One row of ctx->work into ctx->bits per call: 68 more rows remain, 69 finished (also
-// after abort = 1, which frees the reducer's rows), 1 out of memory.
-int ImageReduceToDisplay8(SerialImageContext* ctx, int abort);
-int ImageReduceToDisplay4(SerialImageContext* ctx, int abort);
+// What a reduction reads and writes: 24-bit work rows (blue, green, red; each row padded to
+// 4 bytes) into result rows of the reducer's depth, row for row.
+struct ReduceRows {
+    const std::uint8_t* work;
+    std::uint8_t* bits;
+    std::int32_t width;
+    std::int32_t height;
+    std::uint32_t flags;  // the load's flags word: the searches' and dithering's bits
+};
+
+// A reduction under way: the copy of the row being reduced, the errors passed on to the next
+// row, and the next row. Idle (nothing allocated) until its first call and after its last.
+struct ColourReducer {
+    std::uint8_t* rowCopy;
+    std::int16_t* errorRows;
+    std::int32_t inStride;
+    std::int32_t outStride;
+    std::int32_t row;
+};
+
+// One row of rows.work into rows.bits per call: 68 more rows remain, 69 finished (also
+// after abort = 1, which frees the reducer's rows), 1 out of memory or bad rows.
+int ImageReduceToDisplay8(ColourReducer* reducer, const ReduceRows& rows, int abort);
+int ImageReduceToDisplay4(ColourReducer* reducer, const ReduceRows& rows, int abort);
+// The progress of a reduction of height rows: 50 to 100.
+std::int32_t ImageReducePercent(const ColourReducer& reducer, std::int32_t height);
 
 // The 7 x 8 x 4 display cube in entries 0..223, grey 128 in 224..255.
 void ImageDisplayPalette256(PaletteEntry3* palette);
@@ -21,8 +43,12 @@ void ImageDisplayPalette16(PaletteEntry3* palette, std::uint8_t map);
 
 // The GIF creators' reducers, to 8 bits against the caller palette (installed with
 // ImageUserPaletteExchange) or against GifPalette256; same results as above.
-int ImageReduceToUserPalette(SerialImageContext* ctx, int abort);
-int ImageReduceToFixedPalette(SerialImageContext* ctx, int abort);
+int ImageReduceToUserPalette(ColourReducer* reducer, const ReduceRows& rows, int abort);
+int ImageReduceToFixedPalette(ColourReducer* reducer, const ReduceRows& rows, int abort);
+
+// Every row at once, to 8 bits against the caller palette (callerPalette) or GifPalette256,
+// as the GIF creators reduce their frames: 69, or 1 when the reducer's rows cannot be had.
+int ImageReduceToGifPalette(const ReduceRows& rows, bool callerPalette);
 
 // Reduces one row: rowCopy holds width 24-bit pixels (blue, green, red) and room for one
 // more, and is changed in place; errors holds (width + 1) x 3 errors (blue, green, red)
@@ -40,6 +66,7 @@ void ImageDitherRowFixed8(std::uint8_t* rowCopy, std::uint8_t* out, std::int16_t
                           std::int32_t width, std::uint32_t flags);
 
 // The row driver behind the four reducers, bits = 4 or 8.
-int ImageReduceRows(SerialImageContext* ctx, int bits, int abort, ImageDitherRowFunction row);
+int ImageReduceRows(ColourReducer* reducer, const ReduceRows& rows, int bits, int abort,
+                    ImageDitherRowFunction row);
 
 }  // namespace imagelib

@@ -215,6 +215,18 @@ void ImageUserPaletteExchange(const PaletteEntry3* palette, std::uint8_t store) 
     }
 }
 
+void ImageChooseGifPalette(const RGBQUAD* callerColours, PaletteEntry3* palette) {
+    if (callerColours == nullptr) {
+        ImageFixedPalette256(palette);
+        return;
+    }
+    for (int i = 0; i < kFullPaletteCount; ++i) {
+        const RGBQUAD& q = callerColours[i];
+        palette[i] = PaletteEntry3{q.rgbRed, q.rgbGreen, q.rgbBlue};
+    }
+    ImageUserPaletteExchange(palette, 1);
+}
+
 void ImageUserPaletteReset() {
     UserPalette = GifPalette256;
 }

@@ -6,7 +6,7 @@
 #include <array>
 #include <cstdint>
 
-#include "engine/serial_context.h"
+#include "core/packed_dib.h"
 
 namespace imagelib {
 
@@ -40,6 +40,10 @@ int ImageMatchUserColor(std::uint8_t red, std::uint8_t green, std::uint8_t blue,
 void ImageFixedPalette256(PaletteEntry3* palette);
 // With store != 0, palette's 256 colours become the caller palette.
 void ImageUserPaletteExchange(const PaletteEntry3* palette, std::uint8_t store);
+
+// The palette GIF frames are reduced to, into palette: the caller's 256 colours (blue,
+// green, red quads), installed as the caller palette, or GifPalette256 when there are none.
+void ImageChooseGifPalette(const RGBQUAD* callerColours, PaletteEntry3* palette);
 
 // Test hook: the caller palette back to its first contents.
 void ImageUserPaletteReset();

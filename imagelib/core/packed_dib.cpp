@@ -23,6 +23,12 @@ void WritePackedDibHeader(std::uint8_t* dib, std::int64_t width, std::int64_t he
     header->biSizeImage = static_cast<DWORD>(sizeImage);
 }
 
+void WriteColourTable(std::uint8_t* dib, const PaletteEntry3* colours, std::int32_t n) {
+    auto* quads = reinterpret_cast<RGBQUAD*>(dib + sizeof(BITMAPINFOHEADER));
+    for (std::int32_t i = 0; i < n; ++i)
+        quads[i] = RGBQUAD{colours[i].blue, colours[i].green, colours[i].red, 0};
+}
+
 void WritePaletteEntry(std::uint8_t* dib, std::uint8_t* logPalette, std::int32_t i,
                        const PaletteEntry3& c) {
     reinterpret_cast<RGBQUAD*>(dib + sizeof(BITMAPINFOHEADER))[i] =

@@ -22,6 +22,8 @@ constexpr std::uint32_t kLogPaletteBytes = 1032;
 // The header of a packed DIB: biSize 40, one plane, the rest of the fields left alone.
 void WritePackedDibHeader(std::uint8_t* dib, std::int64_t width, std::int64_t height,
                           std::int32_t bitsPerPixel, std::uint64_t sizeImage);
+// The first n colours into the DIB's colour table.
+void WriteColourTable(std::uint8_t* dib, const PaletteEntry3* colours, std::int32_t n);
 // Entry i of the DIB's colour table and of the logical palette.
 void WritePaletteEntry(std::uint8_t* dib, std::uint8_t* logPalette, std::int32_t i,
                        const PaletteEntry3& colour);

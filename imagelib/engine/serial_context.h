@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "colour/colour_reduce.h"
 #include "core/checked_size.h"
 #include "core/mem_stream.h"
 #include "core/packed_dib.h"
@@ -23,9 +24,6 @@ struct ImageInfo {
     std::int32_t bitsPerPixel;  // depth of the result rows: 1, 4, 8, 24 or 32
     std::int32_t displayClass;  // 4, 8 or 16, set before readHeader
     std::int32_t percent;       // 0 to 100
-    // Owned by the colour reducer.
-    std::int16_t* reducerErrorRows;
-    std::uint8_t* reducerRowCopy;
     alignas(16) std::uint8_t driverArea[kDriverAreaSize];
 };
 
@@ -59,16 +57,13 @@ struct SerialImageContext {
     ImageMemStream* stream;  // owned
     HGLOBAL dibHandle;
     HGLOBAL paletteHandle;
-    std::uint8_t* dib;         // dibHandle, locked
-    std::uint8_t* logPalette;  // paletteHandle, locked
-    std::uint8_t* bits;        // result rows: dib + kPackedDibRowsOffset, or a builder's block
-    std::uint8_t* work;        // rows the reduce step reads; bits until 24-bit work rows exist
-    std::int32_t workSize;     // bytes of 24-bit (or 32-bit) rows the DIB has room for
-    std::int32_t steps;        // calls made in the current state
-    // Owned by the colour reducer.
-    std::int32_t reducerInStride;
-    std::int32_t reducerOutStride;
-    std::int32_t reducerRow;
+    std::uint8_t* dib;              // dibHandle, locked
+    std::uint8_t* logPalette;       // paletteHandle, locked
+    std::uint8_t* bits;             // result rows: dib + kPackedDibRowsOffset, or a builder's block
+    std::uint8_t* work;             // rows the reduce step reads; bits until 24-bit work rows exist
+    std::int32_t workSize;          // bytes of 24-bit (or 32-bit) rows the DIB has room for
+    std::int32_t steps;             // calls made in the current state
+    ColourReducer reducer;          // the reduce step's
     std::int32_t rowsPerStep;       // 8192 for a one-shot load, else 10
     std::int32_t transparentIndex;  // -1 or the palette index found transparent
 };

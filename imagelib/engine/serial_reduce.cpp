@@ -40,12 +40,13 @@ std::int32_t ImageDecodePercent(const SerialImageContext* ctx, std::int64_t done
 int SerialImageReduceStep(SerialImageContext* ctx, int abort) {
     ImageInfo& info = ctx->info;
     const int displayClass = info.displayClass;
+    const bool reducing = displayClass == 4 || displayClass == 8;
+    const auto reduce = displayClass == 4 ? ImageReduceToDisplay4 : ImageReduceToDisplay8;
+    const ReduceRows rows{ctx->work, ctx->bits, info.width, info.height, ctx->flags};
     if (abort) {
         // Ends a reduction under way (an idle reducer frees nothing); the depth stays.
-        if (displayClass == 4)
-            ImageReduceToDisplay4(ctx, 1);
-        if (displayClass == 8)
-            ImageReduceToDisplay8(ctx, 1);
+        if (reducing)
+            reduce(&ctx->reducer, rows, 1);
         return kStepDone;
     }
     // Until the 24-bit work rows exist (the mask cleaning may have made them already),
@@ -58,16 +59,12 @@ int SerialImageReduceStep(SerialImageContext* ctx, int abort) {
         }
         return ImageAllocWork24(ctx) ? kStepAgain : kOutOfMemory;
     }
-    int r = kStepDone;
-    if (displayClass == 4) {
-        r = ImageReduceToDisplay4(ctx, 0);
-        if (r == kStepDone)
-            info.bitsPerPixel = 4;
-    } else if (displayClass == 8) {
-        r = ImageReduceToDisplay8(ctx, 0);
-        if (r == kStepDone)
-            info.bitsPerPixel = 8;
-    }
+    if (!reducing)
+        return kStepDone;
+    const int r = reduce(&ctx->reducer, rows, 0);
+    info.percent = ImageReducePercent(ctx->reducer, info.height);
+    if (r == kStepDone)
+        info.bitsPerPixel = displayClass;
     return r;
 }
 

@@ -10,8 +10,8 @@
 #include "colour/palettes.h"
 #include "core/checked_size.h"
 #include "core/load_flags.h"
+#include "core/packed_dib.h"
 #include "core/result_codes.h"
-#include "engine/serial_context.h"
 #include "formats/gif/gif_anim_record.h"
 #include "formats/gif/gif_blocks.h"
 #include "formats/gif/gif_writer.h"
@@ -23,7 +23,6 @@ namespace imagelib {
 namespace {
 
 constexpr int kFrameBits = 8;
-constexpr std::uint32_t kInfoBytes = sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD);
 
 // The screen's device context, released on every path out.
 class ScreenDc {
@@ -111,55 +110,30 @@ bool LargestFrameBytes(const GifAnimRecord* records, std::int32_t frameCount,
     return true;
 }
 
-// The colours every frame is reduced to, into the context's palette and the colour table.
-void SetUpPalette(SerialImageContext* ctx, const RGBQUAD* palette, std::uint8_t* info) {
-    ctx->flags = kFlagNearestColour;
-    if (palette != nullptr) {
-        for (int i = 0; i < kFullPaletteCount; ++i)
-            ctx->palette[i] =
-                PaletteEntry3{palette[i].rgbRed, palette[i].rgbGreen, palette[i].rgbBlue};
-        ImageUserPaletteExchange(ctx->palette, 1);
-    } else {
-        ImageFixedPalette256(ctx->palette);
-    }
-    BITMAPINFOHEADER h{};
-    h.biSize = sizeof(BITMAPINFOHEADER);
-    h.biPlanes = 1;
-    h.biBitCount = kFrameBits;
-    h.biCompression = BI_RGB;
-    std::memcpy(info, &h, sizeof h);
-    std::uint8_t* colours = info + sizeof h;
-    for (int i = 0; i < kFullPaletteCount; ++i, colours += sizeof(RGBQUAD)) {
-        colours[0] = ctx->palette[i].blue;
-        colours[1] = ctx->palette[i].green;
-        colours[2] = ctx->palette[i].red;
-    }
+// The colours every frame is reduced to, into palette and the colour table of info.
+void SetUpPalette(const RGBQUAD* callerColours, PaletteEntry3* palette, std::uint8_t* info) {
+    ImageChooseGifPalette(callerColours, palette);
+    WritePackedDibHeader(info, 0, 0, kFrameBits, 0);
+    WriteColourTable(info, palette, kFullPaletteCount);
 }
 
 // One frame: its bitmap read into the work buffer, then reduced into a new 8-bit rows
 // block kept in the record's dib slot. 0, or the code of what failed.
-int ReduceFrame(HDC dc, SerialImageContext* ctx, bool callerPalette, GifAnimRecord* record) {
+int ReduceFrame(HDC dc, std::uint8_t* work, bool callerPalette, GifAnimRecord* record) {
     const auto width = static_cast<std::int32_t>(record->width);
     const auto height = static_cast<std::int32_t>(record->height);
     Request24 request;
     std::uint64_t bytes8 = 0;
     if (!MakeRequest24(width, height, &request) ||
         !RowsBytes(record->width, record->height, kFrameBits, &bytes8) ||
-        !ReadBitmapRows24(dc, record->bitmap, request, ctx->work))
+        !ReadBitmapRows24(dc, record->bitmap, request, work))
         return kOutOfMemory;
     record->dib = GlobalAlloc(GHND, static_cast<SIZE_T>(bytes8));
     const LockedBlock rows(record->dib);
     if (rows.get() == nullptr)
         return kOutOfMemory;
-    ctx->bits = rows.get();
-    ctx->info.width = width;
-    ctx->info.height = height;
-    const auto reduce = callerPalette ? ImageReduceToUserPalette : ImageReduceToFixedPalette;
-    int r = kStepAgain;
-    while (r == kStepAgain)
-        r = reduce(ctx, 0);
-    reduce(ctx, 1);
-    ctx->bits = nullptr;
+    const int r = ImageReduceToGifPalette(
+        ReduceRows{work, rows.get(), width, height, kFlagNearestColour}, callerPalette);
     return r == kStepDone ? kOk : r;
 }
 
@@ -168,15 +142,13 @@ int ReduceFrame(HDC dc, SerialImageContext* ctx, bool callerPalette, GifAnimReco
 int ReduceFrames(FrameRecords* frames, std::int32_t frameCount, std::uint64_t workBytes,
                  const RGBQUAD* palette, std::uint8_t* info) {
     const ScreenDc dc;
-    TrackedBlock context;
     TrackedBlock work;
-    if (dc.get() == 0 || !context.Allocate(sizeof(SerialImageContext)) || !work.Allocate(workBytes))
+    if (dc.get() == 0 || !work.Allocate(workBytes))
         return kOutOfMemory;
-    auto* ctx = reinterpret_cast<SerialImageContext*>(context.get());
-    ctx->work = work.get();
-    SetUpPalette(ctx, palette, info);
+    PaletteEntry3 colours[kFullPaletteCount];
+    SetUpPalette(palette, colours, info);
     for (std::int32_t i = 0; i < frameCount; ++i) {
-        const int r = ReduceFrame(dc.get(), ctx, palette != nullptr, &frames->at(i));
+        const int r = ReduceFrame(dc.get(), work.get(), palette != nullptr, &frames->at(i));
         if (r != kOk)
             return r;
     }
@@ -198,7 +170,7 @@ extern "C" int32_t ImageWriteAnimGifFile(const wchar_t* path, int32_t frameCount
         return kOutOfMemory;
     FrameRecords frames;
     TrackedBlock info;
-    if (!frames.CopyFrom(records, frameCount) || !info.Allocate(kInfoBytes))
+    if (!frames.CopyFrom(records, frameCount) || !info.Allocate(kPackedDibRowsOffset))
         return kOutOfMemory;
     const int r = ReduceFrames(&frames, frameCount, workBytes, static_cast<const RGBQUAD*>(palette),
                                info.get());

@@ -13,6 +13,7 @@
 #include "colour/dither_tables.h"
 #include "colour/palettes.h"
 #include "colour_expectations.h"
+#include "core/checked_size.h"
 #include "fixture_support.h"
 #include "imagelib.h"
 #include "win32/gdi.h"

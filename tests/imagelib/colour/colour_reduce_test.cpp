@@ -14,6 +14,7 @@
 #include "colour/palettes.h"
 #include "colour/random_source.h"
 #include "colour_expectations.h"
+#include "core/checked_size.h"
 #include "core/load_flags.h"
 #include "core/result_codes.h"
 #include "core/tracked_memory.h"
@@ -22,49 +23,51 @@
 namespace imagelib {
 namespace {
 
-using Reducer = int (*)(SerialImageContext*, int);
+using Reducer = int (*)(ColourReducer*, const ReduceRows&, int);
 
-// A context with 24-bit work rows and a result area of the given depth, whose bytes start
-// as 0xAB so that anything left unwritten shows; one spare byte behind each.
+// 24-bit work rows and result rows of the given depth, whose bytes start as 0xAB so that
+// anything left unwritten shows; one spare byte behind each.
 struct Reduction {
-    std::unique_ptr<SerialImageContext> ctx = std::make_unique<SerialImageContext>();
+    ColourReducer reducer{};
     std::vector<std::uint8_t> work;
     std::vector<std::uint8_t> bits;
+    ReduceRows rows;
     std::size_t inStride, outStride;
     int outBits;
+    std::int32_t percent = 0;
 
     Reduction(std::int32_t width, std::int32_t height, int outBits, std::uint32_t flags = 0)
         : inStride(RowStride(width, 24)), outStride(RowStride(width, outBits)), outBits(outBits) {
         work.assign(inStride * height + 1, 0);
         bits.assign(outStride * height + 1, 0xAB);
-        ctx->info.width = width;
-        ctx->info.height = height;
-        ctx->flags = flags;
-        ctx->work = work.data();
-        ctx->bits = bits.data();
+        rows = ReduceRows{work.data(), bits.data(), width, height, flags};
     }
     template <class F>  // f(x, y) gives the pixel's colour
     void Fill(F f) {
-        const std::int32_t width = ctx->info.width;
-        for (std::int32_t i = 0; i < width * ctx->info.height; ++i) {
-            const PaletteEntry3 c = f(i % width, i / width);
+        for (std::int32_t i = 0; i < rows.width * rows.height; ++i) {
+            const PaletteEntry3 c = f(i % rows.width, i / rows.width);
             const std::uint8_t bgr[3] = {c.blue, c.green, c.red};
-            std::memcpy(&work[i / width * inStride + i % width * 3], bgr, 3);
+            std::memcpy(&work[i / rows.width * inStride + i % rows.width * 3], bgr, 3);
         }
     }
     int Index(std::int32_t x, std::int32_t y) const {
         const std::uint8_t* row = &bits[y * outStride];
         return outBits == 8 ? row[x] : x % 2 == 0 ? row[x / 2] >> 4 : row[x / 2] & 15;
     }
+    int Step(Reducer reducer, int abort) {
+        const int r = reducer(&this->reducer, rows, abort);
+        percent = ImageReducePercent(this->reducer, rows.height);
+        return r;
+    }
     // Calls the reducer until it is done, then once with abort; its last result.
     int Run(Reducer reducer, std::vector<int>* percents = nullptr) {
         int r;
         do {
-            r = reducer(ctx.get(), 0);
+            r = Step(reducer, 0);
             if (percents != nullptr)
-                percents->push_back(ctx->info.percent);
+                percents->push_back(percent);
         } while (r == kStepAgain);
-        EXPECT_EQ(reducer(ctx.get(), 1), kStepDone);
+        EXPECT_EQ(reducer(&this->reducer, rows, 1), kStepDone);
         return r;
     }
 };
@@ -163,16 +166,20 @@ TEST_F(ColourReduceTest, ExactPaletteColoursReduceWithoutError) {
 
 TEST_F(ColourReduceTest, FlatGreyKeepsItsMeanAndAFreshGeneratorRepeatsItsDithering) {
     const std::array<expect::Rgb, 256> cube = expect::Cube();
-    for (auto [reducer, grey] : {std::pair{ImageReduceToDisplay8, 100},
-                                 {ImageReduceToDisplay8, 150},
-                                 {ImageReduceToDisplay8, 20},
-                                 {ImageReduceToDisplay4, 100}}) {
+    struct Case {
+        Reducer reducer;
+        int grey;
+    };
+    for (const Case c : {Case{ImageReduceToDisplay8, 100}, Case{ImageReduceToDisplay8, 150},
+                         Case{ImageReduceToDisplay8, 20}, Case{ImageReduceToDisplay4, 100}}) {
+        const Reducer reducer = c.reducer;
+        const int grey = c.grey;
         const bool four = reducer == ImageReduceToDisplay4;
         std::vector<std::uint8_t> first;
         for (int run = 0; run < 2; ++run) {
             ImageDitherReset();
             Reduction r(61, 48, four ? 4 : 8, four ? kFlagReduce4PlainGreys : 0);
-            r.Fill([grey = grey](int, int) { return Grey(grey); });
+            r.Fill([grey](int, int) { return Grey(grey); });
             ASSERT_EQ(r.Run(reducer), kStepDone);
             double sum[3] = {};
             for (int y = 0; y < 48; ++y) {
@@ -265,14 +272,14 @@ TEST_F(ColourReduceTest, RowsGoBottomUpWithClearedPaddingAndProgressFromFiftyToH
 TEST_F(ColourReduceTest, AbortAndFailingAllocationsFreeWhatIsAllocated) {
     Reduction r(9, 5, 8);
     r.Fill([](int, int) { return PaletteEntry3{90, 140, 30}; });
-    EXPECT_EQ(ImageReduceToDisplay8(r.ctx.get(), 1), kStepDone);  // idle: nothing to free
+    EXPECT_EQ(r.Step(ImageReduceToDisplay8, 1), kStepDone);  // idle: nothing to free
     EXPECT_EQ(ImageLiveBlockCount(), liveBlocks_);
-    EXPECT_EQ(ImageReduceToDisplay8(r.ctx.get(), 0), kStepAgain);
-    EXPECT_EQ(ImageReduceToDisplay8(r.ctx.get(), 0), kStepAgain);
+    EXPECT_EQ(r.Step(ImageReduceToDisplay8, 0), kStepAgain);
+    EXPECT_EQ(r.Step(ImageReduceToDisplay8, 0), kStepAgain);
     EXPECT_EQ(ImageLiveBlockCount(), liveBlocks_ + 2);
-    EXPECT_EQ(ImageReduceToDisplay8(r.ctx.get(), 1), kStepDone);
+    EXPECT_EQ(r.Step(ImageReduceToDisplay8, 1), kStepDone);
     EXPECT_EQ(ImageLiveBlockCount(), liveBlocks_);
-    EXPECT_EQ(ImageReduceToDisplay8(r.ctx.get(), 1), kStepDone);
+    EXPECT_EQ(r.Step(ImageReduceToDisplay8, 1), kStepDone);
     // A new reduction on the same context starts again from row 0.
     std::vector<int> percents;
     EXPECT_EQ(r.Run(ImageReduceToDisplay8, &percents), kStepDone);
@@ -283,30 +290,27 @@ TEST_F(ColourReduceTest, AbortAndFailingAllocationsFreeWhatIsAllocated) {
         Reduction r4(9, 3, 4);
         r4.Fill([](int, int) { return PaletteEntry3{10, 200, 90}; });
         Win32FailGlobalAllocAfter(failing);
-        EXPECT_EQ(ImageReduceToDisplay4(r4.ctx.get(), 0), kOutOfMemory) << failing;
+        EXPECT_EQ(r4.Step(ImageReduceToDisplay4, 0), kOutOfMemory) << failing;
         EXPECT_EQ(ImageLiveBlockCount(), liveBlocks_);
         EXPECT_EQ(r4.bits.front(), 0xAB);  // no row was written
         // Later calls start cleanly once memory is there again.
         Win32FailGlobalAllocAfter(0);
         EXPECT_EQ(r4.Run(ImageReduceToDisplay4), kStepDone);
-        EXPECT_EQ(r4.ctx->info.percent, 100);
+        EXPECT_EQ(r4.percent, 100);
     }
 }
 
 TEST_F(ColourReduceTest, SizesBeyondThirtyTwoBitsAndBadArgumentsFailWithOne) {
-    auto ctx = std::make_unique<SerialImageContext>();
+    ColourReducer reducer{};
     std::uint8_t byte = 0;
-    ctx->work = ctx->bits = &byte;
     for (auto [width, height] : {std::pair{0x7FFFFFFF, 1}, {0x30000000, 1}, {-1, 1}, {1, -1}}) {
-        ctx->info.width = width;
-        ctx->info.height = height;
-        EXPECT_EQ(ImageReduceToDisplay8(ctx.get(), 0), kOutOfMemory) << width << "x" << height;
+        EXPECT_EQ(ImageReduceToDisplay8(&reducer, ReduceRows{&byte, &byte, width, height, 0}, 0),
+                  kOutOfMemory)
+            << width << "x" << height;
     }
-    ctx->info.width = 1;
-    ctx->info.height = 1;
-    ctx->work = nullptr;
-    EXPECT_EQ(ImageReduceToDisplay8(ctx.get(), 0), kOutOfMemory);
-    EXPECT_EQ(ImageReduceToDisplay8(ctx.get(), 1), kStepDone);
+    const ReduceRows noWork{nullptr, &byte, 1, 1, 0};
+    EXPECT_EQ(ImageReduceToDisplay8(&reducer, noWork, 0), kOutOfMemory);
+    EXPECT_EQ(ImageReduceToDisplay8(&reducer, noWork, 1), kStepDone);
 }
 
 }  // namespace
