@@ -2,6 +2,7 @@
 // and lower 16 bits of the context's key (see tracked_memory.h).
 #pragma once
 
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 
@@ -13,10 +14,6 @@
 
 namespace imagelib {
 
-// Room for the largest driver's private decoding state. Each driver keeps its own struct
-// here and checks at compile time that it fits (see DriverState).
-constexpr std::size_t kDriverAreaSize = 32768;
-
 // The part of the context that readHeader and readPalette fill.
 struct ImageInfo {
     std::int32_t width;
@@ -24,13 +21,16 @@ struct ImageInfo {
     std::int32_t bitsPerPixel;  // depth of the result rows: 1, 4, 8, 24 or 32
     std::int32_t displayClass;  // 4, 8 or 16, set before readHeader
     std::int32_t percent;       // 0 to 100
-    alignas(16) std::uint8_t driverArea[kDriverAreaSize];
+    // The driver's private decoding state: a zero-filled tracked block of the size its row
+    // of the format table gives, made once the format is known.
+    void* driverState;
+    std::uint32_t driverStateSize;
 };
 
 template <class T>
 T& DriverState(ImageInfo* info) {
-    static_assert(sizeof(T) <= kDriverAreaSize, "driver state does not fit the context");
-    return *reinterpret_cast<T*>(info->driverArea);
+    assert(info->driverState != nullptr && sizeof(T) <= info->driverStateSize);
+    return *static_cast<T*>(info->driverState);
 }
 
 constexpr std::uint32_t kStateDecode = 0x100;

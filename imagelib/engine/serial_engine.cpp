@@ -6,10 +6,10 @@
 #include <cstdint>
 #include <initializer_list>
 
-#include "core/format_driver.h"
 #include "core/load_flags.h"
 #include "core/result_codes.h"
 #include "core/tracked_memory.h"
+#include "engine/format_driver.h"
 #include "imagelib.h"
 #include "win32/gdi.h"
 #include "win32/global_memory.h"
@@ -202,6 +202,11 @@ int SerialImageBegin(SerialImageContext* ctx) {
     ctx->transparentIndex = -1;
     if (ImageDetectFormat(ctx->path, &ctx->formatIndex, ctx->stream) != kOk)
         return kNotFound;
+    const std::uint32_t stateSize = ImageDriverRow(ctx->formatIndex)->stateSize;
+    ctx->info.driverState = ImageAlloc(stateSize);
+    if (ctx->info.driverState == nullptr)
+        return kOutOfMemory;
+    ctx->info.driverStateSize = stateSize;
     ctx->placed = 0;
     int r = ImageDriverReadHeader(ctx->path, ctx->stream, ctx->formatIndex, &ctx->info, ctx->flags);
     if (r != kOk)
@@ -264,6 +269,7 @@ int32_t SerialImageCleanup(uint32_t* a, uint32_t* b) {
                 }
             }
         }
+        ImageFree(ctx->info.driverState);
         if (ctx->work != ctx->bits)
             ImageFree(ctx->work);
         // Frees the rows only when a bitmap builder supplied them as a tracked block.

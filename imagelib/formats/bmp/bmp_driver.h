@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "core/format_driver.h"
+#include "engine/format_driver.h"
 
 namespace imagelib {
 

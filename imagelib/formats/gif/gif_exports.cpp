@@ -2,9 +2,9 @@
 // frames of a file.
 #include <cstdint>
 
-#include "core/format_driver.h"
 #include "core/load_flags.h"
 #include "core/result_codes.h"
+#include "engine/format_driver.h"
 #include "engine/serial_engine.h"
 #include "formats/gif/gif_anim.h"
 #include "imagelib.h"

@@ -5,10 +5,10 @@
 #include <cstring>
 #include <cwchar>
 
-#include "core/format_driver.h"
 #include "core/mem_stream.h"
 #include "core/result_codes.h"
 #include "core/stream_reader.h"
+#include "engine/format_driver.h"
 #include "imagelib.h"
 
 namespace imagelib {

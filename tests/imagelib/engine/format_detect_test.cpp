@@ -3,8 +3,8 @@
 
 #include <vector>
 
-#include "core/format_driver.h"
 #include "core/mem_stream.h"
+#include "engine/format_driver.h"
 #include "imagelib.h"
 
 using namespace imagelib;

@@ -1,5 +1,5 @@
-// The table of format drivers and format detection. The engine reaches a driver only
-// through the three dispatchers.
+// What a format driver is, the dispatchers through which the engine reaches one, and format
+// detection.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +23,8 @@ struct ImageFormatDriver {
     // The bits of the flags word the begin step clears once the header and palette are
     // read: requests the format cannot honour, or (JPEG) the whole word, already used.
     std::uint32_t clearedFlags;
+    // Bytes of the driver's state in a load (see DriverState).
+    std::uint32_t stateSize;
 };
 
 constexpr std::uint32_t kFormatBmp = 0;
@@ -38,7 +40,8 @@ int ImageDriverReadPalette(ImageMemStream* s, std::uint32_t format, ImageInfo* i
                            PaletteEntry3* palette);
 int ImageDriverDecodeStep(SerialImageContext* ctx, int abort);
 
-// The row of a format index, or null for an index past the table.
+// The row of a format index, or null for an index past the table. The table lies above the
+// drivers and the engine: the engine declares this, the table defines it.
 const ImageFormatDriver* ImageDriverRow(std::uint32_t format);
 
 // 0 and the format's index, or 3 when no format matches.
