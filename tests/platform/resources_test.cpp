@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <memory>
+#include <vector>
+
 #include "win32/gdi.h"
 
 namespace {
@@ -22,12 +26,36 @@ TEST(Resources, UnknownAndStaleHandlesFindNothingAndRegisteringAgainReplaces) {
     const HRSRC found = FindResourceW(kModule, L"A", L"T");
     EXPECT_EQ(SizeofResource(kModule, found), 2u);
     const HGLOBAL loaded = LoadResource(kModule, found);
-    EXPECT_EQ(LockResource(loaded), bytes + 2);
+    ASSERT_NE(LockResource(loaded), nullptr);
+    EXPECT_EQ(std::memcmp(LockResource(loaded), bytes + 2, 2), 0);
     EXPECT_EQ(FreeResource(loaded), TRUE);
     EXPECT_EQ(LockResource(loaded), nullptr);
     EXPECT_EQ(FreeResource(loaded), FALSE);
     Win32UnregisterModuleResources(kModule);
     EXPECT_EQ(FindResourceW(kModule, L"A", L"T"), 0u);
+}
+
+TEST(Resources, LoadedBytesOutliveTheCallersBufferAndTheRegistration) {
+    constexpr HMODULE kModule = 78;
+    auto bytes = std::make_unique<std::uint8_t[]>(3);
+    bytes[0] = 7, bytes[1] = 8, bytes[2] = 9;
+    ASSERT_TRUE(Win32RegisterResource(kModule, L"T", L"A", bytes.get(), 3));
+    bytes.reset();  // the registration holds its own copy
+    const HGLOBAL first = LoadResource(kModule, FindResourceW(kModule, L"A", L"T"));
+    const std::uint8_t replacement[1] = {42};
+    ASSERT_TRUE(Win32RegisterResource(kModule, L"T", L"A", replacement, 1));
+    const HGLOBAL second = LoadResource(kModule, FindResourceW(kModule, L"A", L"T"));
+    Win32UnregisterModuleResources(kModule);
+    EXPECT_EQ(FindResourceW(kModule, L"A", L"T"), 0u);
+    // Each handle keeps the bytes it was loaded with until it is freed.
+    const auto* a = static_cast<const std::uint8_t*>(LockResource(first));
+    const auto* b = static_cast<const std::uint8_t*>(LockResource(second));
+    ASSERT_TRUE(a != nullptr && b != nullptr);
+    EXPECT_EQ(std::vector<std::uint8_t>(a, a + 3), (std::vector<std::uint8_t>{7, 8, 9}));
+    EXPECT_EQ(b[0], 42);
+    EXPECT_EQ(FreeResource(first), TRUE);
+    EXPECT_EQ(FreeResource(second), TRUE);
+    EXPECT_EQ(LockResource(first), nullptr);
 }
 
 TEST(ScreenDc, AReleasedContextAnswersNothing) {

@@ -2,8 +2,10 @@
 // fill, looked up the way the platform's resource functions look up compiled resources.
 #include "win32/resources.h"
 
+#include <cstring>
 #include <cwctype>
 #include <map>
+#include <memory>
 #include <string>
 #include <tuple>
 #include <unordered_map>
@@ -43,8 +45,10 @@ struct ResourceId {
 
 using ResourceKey = std::tuple<HMODULE, ResourceId, ResourceId>;  // module, type, name
 
+// A registered resource's own copy of its bytes, shared by every handle loaded from it, so
+// that loaded data outlives a registration that is replaced or removed.
 struct Resource {
-    const void* data;
+    std::shared_ptr<const std::vector<std::uint8_t>> bytes;
     DWORD size;
 };
 
@@ -82,8 +86,11 @@ BOOL Win32RegisterResource(HMODULE module, LPCWSTR type, LPCWSTR name, const voi
     if (data == nullptr || type == nullptr || name == nullptr)
         return FALSE;
     try {
+        // One byte more, so that even an empty resource has an address.
+        auto bytes = std::make_shared<std::vector<std::uint8_t>>(size + std::size_t{1}, 0);
+        std::memcpy(bytes->data(), data, size);
         Table().registered[ResourceKey{module, ResourceId::From(type), ResourceId::From(name)}] =
-            Resource{data, size};
+            Resource{std::move(bytes), size};
         return TRUE;
     } catch (...) {
         return FALSE;
@@ -139,7 +146,7 @@ HGLOBAL LoadResource(HMODULE module, HRSRC res) {
 void* LockResource(HGLOBAL loaded) {
     const ResourceTable& t = Table();
     auto it = t.loaded.find(loaded);
-    return it == t.loaded.end() ? nullptr : const_cast<void*>(it->second.data);
+    return it == t.loaded.end() ? nullptr : const_cast<std::uint8_t*>(it->second.bytes->data());
 }
 
 DWORD SizeofResource(HMODULE module, HRSRC res) {

@@ -29,8 +29,10 @@ static const LPCWSTR RT_GROUP_ICON = (LPCWSTR)14;
 #ifdef __cplusplus
 extern "C" {
 #endif
-// Registers (or replaces) a resource of a module. The data is not copied: it must live as
-// long as the registration (compiled-in arrays do). Returns FALSE for a null data pointer.
+// Registers (or replaces) a resource of a module with a copy of its bytes, which the
+// caller may free at once. Handles loaded from it keep their bytes until FreeResource, also
+// when the resource is replaced or unregistered meanwhile. Returns FALSE for a null data
+// pointer or when memory runs out.
 BOOL Win32RegisterResource(HMODULE module, LPCWSTR type, LPCWSTR name, const void* data,
                            DWORD size);
 // Removes every resource of a module (tests).
