@@ -114,7 +114,9 @@ int32_t SerialImageFileFirst(const wchar_t* path, const void* buffer, uint32_t l
 int32_t SerialImageResourceFirst(uint32_t module, const wchar_t* name, const wchar_t* type,
                                  uint32_t* a, uint32_t* b, uint32_t* flags);
 /* 68 call again, 69 finished (a and b hold the result), or an error code (the load is
- * freed and a and b are 0). flags and transparentIndex may be null. */
+ * freed and a and b are 0). flags and transparentIndex may be null. Words that name no
+ * running load (0 words, a finished result, a freed load) answer 69 too, with nothing to
+ * do and nothing touched: 69 alone does not mean that the words hold a result. */
 int32_t SerialImageNext(uint32_t* a, uint32_t* b, uint32_t* flags, int32_t* transparentIndex);
 /* 0 to 100 for a running load, 100 for a finished one, 1 for null pointers or 0 words. */
 int32_t SerialImagePercentComplete(uint32_t* a, uint32_t* b);
@@ -123,7 +125,9 @@ int32_t SerialImagePercentComplete(uint32_t* a, uint32_t* b);
 int32_t SerialImageCleanup(uint32_t* a, uint32_t* b);
 int32_t ImageLoadCleanup(uint32_t* a, uint32_t* b);
 
-/* One-shot loading. 69 success (a and b hold the result), else an error code. */
+/* One-shot loading. 69 success (a and b hold the result), else an error code. Whatever the
+ * result, the caller cleans up after every load with ImageLoadCleanup on a and b: a load
+ * whose source is missing (3) keeps its context in the words until then. */
 int32_t ImageLoadFile(const wchar_t* path, const void* buffer, uint32_t length, uint32_t* a,
                       uint32_t* b, uint32_t* flags);
 int32_t ImageLoadFileTransIndex(const wchar_t* path, const void* buffer, uint32_t length,

@@ -114,6 +114,13 @@ int main(void) {
     if (GlobalFree(dib) != 0 || GlobalFree(palette) != 0)
         return Fail("GlobalFree did not free the result");
 
+    /* A missing file keeps its load in the words until the caller cleans up. */
+    if (ImageLoadFile(L"/nonexistent/picture.bmp", NULL, 0, &dib, &palette, &flags) !=
+        IMAGELIB_NOT_FOUND)
+        return Fail("a missing file does not answer 3");
+    if (ImageLoadCleanup(&dib, &palette) != 0 || dib != 0 || palette != 0)
+        return Fail("the clean-up after a missing file freed nothing");
+
     if (Win32LiveGlobalBlocks() != 0)
         return Fail("global-memory blocks are left");
     printf("use_imagelib: ok\n");
