@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "builders/dib_load.h"
-#include "builders/tracked_block.h"
+#include "core/holders.h"
 #include "core/row_flip.h"
 #include "engine/serial_context.h"
 #include "imagelib.h"

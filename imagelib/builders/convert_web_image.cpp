@@ -2,6 +2,7 @@
 // 8 bits or less, JPEG above; the caller's name receives the extension.
 #include <cwchar>
 
+#include "core/holders.h"
 #include "core/result_codes.h"
 #include "engine/serial_context.h"
 #include "formats/gif/gif_writer.h"
@@ -16,29 +17,11 @@ namespace {
 constexpr std::size_t kNameChars = 256;
 constexpr std::size_t kExtensionChars = 4;
 
-// The loaded packed DIB, locked while the holder lives.
-class LockedDib {
-  public:
-    explicit LockedDib(HGLOBAL handle)
-        : handle_(handle), bytes_(static_cast<std::uint8_t*>(GlobalLock(handle))) {}
-    ~LockedDib() {
-        if (bytes_ != nullptr)
-            GlobalUnlock(handle_);
-    }
-    LockedDib(const LockedDib&) = delete;
-    LockedDib& operator=(const LockedDib&) = delete;
-    const std::uint8_t* get() const { return bytes_; }
-
-  private:
-    HGLOBAL handle_;
-    const std::uint8_t* bytes_;
-};
-
 // Extends name and, when write is non-zero, writes the loaded image under it. The writer's
 // result, or 69 when nothing was to be written. A name that cannot take the extension in
 // the working buffer is refused with 1 and left as it was.
 int WriteLoaded(HGLOBAL dibHandle, wchar_t* name, std::int32_t write, std::int32_t quality) {
-    const LockedDib dib(dibHandle);
+    const LockedGlobal dib(dibHandle);
     if (dib.get() == nullptr)
         return kOutOfMemory;
     const auto* header = reinterpret_cast<const BITMAPINFOHEADER*>(dib.get());

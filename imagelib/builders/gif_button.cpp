@@ -5,10 +5,10 @@
 
 #include "builders/bitmap_rows24.h"
 #include "builders/palette_dc.h"
-#include "builders/tracked_block.h"
 #include "colour/colour_reduce.h"
 #include "colour/palettes.h"
 #include "core/checked_size.h"
+#include "core/holders.h"
 #include "core/load_flags.h"
 #include "core/packed_dib.h"
 #include "core/result_codes.h"

@@ -3,7 +3,7 @@
 
 #include "builders/bitmap_rows24.h"
 #include "builders/palette_dc.h"
-#include "builders/tracked_block.h"
+#include "core/holders.h"
 #include "core/result_codes.h"
 #include "formats/jpeg/jpeg_writer.h"
 #include "imagelib.h"

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "builders/bitmap_rows24.h"
-#include "builders/tracked_block.h"
+#include "core/holders.h"
 #include "imagelib.h"
 #include "win32/gdi.h"
 

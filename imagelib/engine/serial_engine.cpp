@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <initializer_list>
 
+#include "core/holders.h"
 #include "core/load_flags.h"
 #include "core/result_codes.h"
 #include "core/tracked_memory.h"
@@ -22,10 +23,9 @@ constexpr std::int32_t kRowsPerStepOneShot = 8192;
 constexpr std::uint32_t kKeyBit = 0x80000000;
 
 int DisplayClassOfScreen() {
-    HDC dc = GetDC(0);
-    const bool palette = (GetDeviceCaps(dc, RASTERCAPS) & RC_PALETTE) != 0;
-    const int bits = GetDeviceCaps(dc, BITSPIXEL);
-    ReleaseDC(0, dc);
+    const ScreenDc dc;
+    const bool palette = (GetDeviceCaps(dc.get(), RASTERCAPS) & RC_PALETTE) != 0;
+    const int bits = GetDeviceCaps(dc.get(), BITSPIXEL);
     if (palette)
         return 8;
     return bits <= 4 ? 4 : 16;

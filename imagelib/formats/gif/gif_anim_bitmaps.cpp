@@ -5,10 +5,10 @@
 #include <cstring>
 
 #include "builders/bitmap_rows24.h"
-#include "builders/tracked_block.h"
 #include "colour/colour_reduce.h"
 #include "colour/palettes.h"
 #include "core/checked_size.h"
+#include "core/holders.h"
 #include "core/load_flags.h"
 #include "core/packed_dib.h"
 #include "core/result_codes.h"
@@ -23,22 +23,6 @@ namespace imagelib {
 namespace {
 
 constexpr int kFrameBits = 8;
-
-// The screen's device context, released on every path out.
-class ScreenDc {
-  public:
-    ScreenDc() : dc_(GetDC(0)) {}
-    ~ScreenDc() {
-        if (dc_ != 0)
-            ReleaseDC(0, dc_);
-    }
-    ScreenDc(const ScreenDc&) = delete;
-    ScreenDc& operator=(const ScreenDc&) = delete;
-    HDC get() const { return dc_; }
-
-  private:
-    HDC dc_;
-};
 
 // The call's own copy of the caller's records: slot dib receives each frame's 8-bit rows
 // block, and every block is freed with the copy. The caller's records are only read.
@@ -69,24 +53,6 @@ class FrameRecords {
   private:
     TrackedBlock block_;
     std::int32_t count_ = 0;
-};
-
-// A global block locked for as long as the holder lives.
-class LockedBlock {
-  public:
-    explicit LockedBlock(HGLOBAL handle)
-        : handle_(handle), bytes_(static_cast<std::uint8_t*>(GlobalLock(handle))) {}
-    ~LockedBlock() {
-        if (bytes_ != nullptr)
-            GlobalUnlock(handle_);
-    }
-    LockedBlock(const LockedBlock&) = delete;
-    LockedBlock& operator=(const LockedBlock&) = delete;
-    std::uint8_t* get() const { return bytes_; }
-
-  private:
-    HGLOBAL handle_;
-    std::uint8_t* bytes_;
 };
 
 bool SideWritable(std::uint32_t side) {
@@ -129,7 +95,7 @@ int ReduceFrame(HDC dc, std::uint8_t* work, bool callerPalette, GifAnimRecord* r
         !ReadBitmapRows24(dc, record->bitmap, request, work))
         return kOutOfMemory;
     record->dib = GlobalAlloc(GHND, static_cast<SIZE_T>(bytes8));
-    const LockedBlock rows(record->dib);
+    const LockedGlobal rows(record->dib);
     if (rows.get() == nullptr)
         return kOutOfMemory;
     const int r = ImageReduceToGifPalette(
