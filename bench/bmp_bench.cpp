@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -50,15 +51,15 @@ void PutU32(std::vector<std::uint8_t>& out, std::uint32_t v) {
 }
 
 // File header, 40-byte information header and palette of a bottom-up BMP.
-std::vector<std::uint8_t> Headers(int bits, std::uint32_t compression,
+std::vector<std::uint8_t> Headers(int width, int height, int bits, std::uint32_t compression,
                                   const std::vector<std::uint8_t>& quads) {
     std::vector<std::uint8_t> out = {'B', 'M'};
     PutU32(out, 0);  // file size, patched by the caller
     PutU32(out, 0);
     PutU32(out, std::uint32_t(14 + 40 + quads.size()));
     PutU32(out, 40);
-    PutU32(out, kWidth);
-    PutU32(out, kHeight);
+    PutU32(out, std::uint32_t(width));
+    PutU32(out, std::uint32_t(height));
     PutU16(out, 1);
     PutU16(out, std::uint16_t(bits));
     PutU32(out, compression);
@@ -74,19 +75,22 @@ void Finish(std::vector<std::uint8_t>& file) {
 }
 
 // The picture's pixel (x, stored row y) as RGB.
-const std::uint8_t* Pixel(const std::vector<std::uint8_t>& rgb, int x, int storedRow) {
-    return &rgb[(std::size_t(kHeight - 1 - storedRow) * kWidth + x) * 3];
+const std::uint8_t* Pixel(const std::vector<std::uint8_t>& rgb, int x, int storedRow,
+                          int width = kWidth, int height = kHeight) {
+    return &rgb[(std::size_t(height - 1 - storedRow) * width + x) * 3];
 }
 
-std::vector<std::uint8_t> Bmp24(const std::vector<std::uint8_t>& rgb) {
-    std::vector<std::uint8_t> file = Headers(24, 0, {});
-    const int stride = (kWidth * 3 + 3) & ~3;
-    for (int y = 0; y < kHeight; ++y) {
-        for (int x = 0; x < kWidth; ++x) {
-            const std::uint8_t* p = Pixel(rgb, x, y);
+std::vector<std::uint8_t> Bmp24Sized(int width, int height) {
+    const std::vector<std::uint8_t> rgb = bench::MakePhotoRgb(width, height);
+    std::vector<std::uint8_t> file = Headers(width, height, 24, 0, {});
+    const std::size_t stride = (std::size_t(width) * 3 + 3) & ~std::size_t{3};
+    file.reserve(file.size() + stride * height);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const std::uint8_t* p = Pixel(rgb, x, y, width, height);
             file.insert(file.end(), {p[2], p[1], p[0]});
         }
-        file.resize(file.size() + stride - kWidth * 3);
+        file.resize(file.size() + stride - std::size_t(width) * 3);
     }
     Finish(file);
     return file;
@@ -120,7 +124,7 @@ std::vector<std::uint8_t> Quantise(const std::vector<std::uint8_t>& rgb, bool si
 std::vector<std::uint8_t> RleBmp(const std::vector<std::uint8_t>& rgb, bool rle4) {
     std::vector<std::uint8_t> quads;
     const std::vector<std::uint8_t> index = Quantise(rgb, rle4, &quads);
-    std::vector<std::uint8_t> file = Headers(rle4 ? 4 : 8, rle4 ? 2 : 1, quads);
+    std::vector<std::uint8_t> file = Headers(kWidth, kHeight, rle4 ? 4 : 8, rle4 ? 2 : 1, quads);
     const int unit = rle4 ? 2 : 1;  // pixels per step of the encoder
     for (int y = 0; y < kHeight; ++y) {
         const std::uint8_t* row = &index[std::size_t(y) * kWidth];
@@ -166,10 +170,10 @@ std::vector<std::uint8_t> RleBmp(const std::vector<std::uint8_t>& rgb, bool rle4
     return file;
 }
 
-bench::BenchCase Case(const std::string& name, const std::string& file, int bits,
-                      std::vector<std::uint8_t> (*make)(const std::vector<std::uint8_t>&)) {
+// make gives the file's bytes; rowBytes is what its decoded rows hold.
+bench::BenchCase Case(const std::string& name, const std::string& file, std::size_t rowBytes,
+                      std::function<std::vector<std::uint8_t>()> make) {
     const std::string path = bench::WorkFile(file);
-    const std::size_t rowBytes = std::size_t((kWidth * bits + 31) / 32 * 4) * kHeight;
     // The reference reads the file and copies as many bytes as the decoded rows hold into
     // new zero pages, as a decoder writes its rows into the load's new zero-filled block.
     auto source = std::make_shared<std::vector<std::uint8_t>>(rowBytes, 1);
@@ -179,8 +183,7 @@ bench::BenchCase Case(const std::string& name, const std::string& file, int bits
                             [path, make] {
                                 if (!bench::ReadFileBytes(path).empty())
                                     return true;
-                                return bench::WriteFileBytes(
-                                    path, make(bench::MakePhotoRgb(kWidth, kHeight)));
+                                return bench::WriteFileBytes(path, make());
                             },
                             [path] { bench::LoadWithImagelib(path); },
                             [path, source] {
@@ -193,14 +196,30 @@ bench::BenchCase Case(const std::string& name, const std::string& file, int bits
                             }};
 }
 
-const bench::Registrar kBmp24(Case("24-bit 4000x3000", "photo24.bmp", 24, Bmp24));
-const bench::Registrar kRle8(Case("RLE8 4000x3000", "photo_rle8.bmp", 8,
-                                  [](const std::vector<std::uint8_t>& rgb) {
+std::size_t RowBytes(int width, int height, int bits) {
+    return std::size_t((std::int64_t{width} * bits + 31) / 32 * 4) * height;
+}
+
+std::function<std::vector<std::uint8_t>()> FromPhoto(
+    std::vector<std::uint8_t> (*make)(const std::vector<std::uint8_t>&)) {
+    return [make] { return make(bench::MakePhotoRgb(kWidth, kHeight)); };
+}
+
+const bench::Registrar kBmp24(Case("24-bit 4000x3000", "photo24.bmp", RowBytes(kWidth, kHeight, 24),
+                                   [] { return Bmp24Sized(kWidth, kHeight); }));
+const bench::Registrar kRle8(Case("RLE8 4000x3000", "photo_rle8.bmp", RowBytes(kWidth, kHeight, 8),
+                                  FromPhoto([](const std::vector<std::uint8_t>& rgb) {
                                       return RleBmp(rgb, false);
-                                  }));
-const bench::Registrar kRle4(Case("RLE4 4000x3000", "photo_rle4.bmp", 4,
-                                  [](const std::vector<std::uint8_t>& rgb) {
+                                  })));
+const bench::Registrar kRle4(Case("RLE4 4000x3000", "photo_rle4.bmp", RowBytes(kWidth, kHeight, 4),
+                                  FromPhoto([](const std::vector<std::uint8_t>& rgb) {
                                       return RleBmp(rgb, true);
-                                  }));
+                                  })));
+// The same number of pixels in one column and in wide rows: a load costs by its pixels,
+// not by its rows.
+const bench::Registrar kWide(Case("24-bit 3000x1000", "wide24.bmp", RowBytes(3000, 1000, 24),
+                                  [] { return Bmp24Sized(3000, 1000); }));
+const bench::Registrar kTall(Case("24-bit 1x3000000", "tall24.bmp", RowBytes(1, 3000000, 24),
+                                  [] { return Bmp24Sized(1, 3000000); }));
 
 }  // namespace

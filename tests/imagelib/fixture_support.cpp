@@ -212,7 +212,7 @@ Loaded LoadStepwise(const std::string& path, std::uint32_t flags) {
     Words w;
     int r = SerialImageFileFirst(Wide(path).c_str(), nullptr, 0, &w.a, &w.b, &flags);
     std::vector<int> percents;
-    while (r == IMAGELIB_CALL_AGAIN && percents.size() < 100000) {
+    while (r == IMAGELIB_CALL_AGAIN && percents.size() < 2000000) {
         r = SerialImageNext(&w.a, &w.b, &flags, nullptr);
         percents.push_back(SerialImagePercentComplete(&w.a, &w.b));
     }

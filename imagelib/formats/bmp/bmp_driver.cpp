@@ -114,16 +114,18 @@ BmpRows RowsOf(SerialImageContext* ctx) {
 // Reads up to rowsPerStep stored rows; a top-down file's rows go straight to their
 // bottom-up place. True at the end. Missing data reads as zero: a file that ends early
 // keeps the part of the row it holds, and the rows after it stay as they started, zero.
+// The step's rows in the file's order, in one read whatever their width (a top-down file is
+// turned over when it is complete). A row cut short ends the image: what the data holds of
+// it is kept, the rest stays zero.
 bool ReadUncompressed(StreamReader& in, BmpState& st, const BmpRows& rows,
                       std::int64_t rowsPerStep) {
-    const std::int64_t stop = std::min(rows.height, st.rowsDone + rowsPerStep);
-    for (; st.rowsDone < stop; ++st.rowsDone) {
-        const std::int64_t row = st.topDown ? rows.height - 1 - st.rowsDone : st.rowsDone;
-        if (in.ReadSome(rows.bits + row * rows.stride, rows.stride) < rows.stride) {
-            st.rowsDone = rows.height;
-            return true;
-        }
+    const std::int64_t count = std::min(rows.height - st.rowsDone, rowsPerStep);
+    const std::int64_t want = count * rows.stride;
+    if (in.ReadSome(rows.bits + st.rowsDone * rows.stride, want) < want) {
+        st.rowsDone = rows.height;
+        return true;
     }
+    st.rowsDone += count;
     return st.rowsDone >= rows.height;
 }
 
@@ -235,9 +237,9 @@ int BmpDecodeStep(SerialImageContext* ctx, int abort) {
             BmpRows rleRows = rows;
             rleRows.stride = static_cast<std::int64_t>(RowStride(rows.width, pixelBits));
             done = BmpDecodeRle(in, st, rleRows, pixelBits, rowsPerStep);
-            if (done && st.topDown) {
-                FlipRows(rows.bits, rows.stride, rows.height);
-            }
+        }
+        if (done && st.topDown) {
+            FlipRows(rows.bits, rows.stride, rows.height);
         }
         if (done) {
             st.ended = 1;

@@ -327,3 +327,63 @@ TEST_F(BmpLoadTest, TruncatedRunLengthFilesKeepThePixelsDecodedBeforeTheEnd) {
 }
 
 }  // namespace
+
+namespace {
+
+// A 3-pixel-wide, 8-bit BMP of more rows than images could once have; pixel (x, file row y)
+// is (3 * y + x) % 251. Top-down files store the same rows with a negative height.
+std::vector<std::uint8_t> TallBmp(int height, bool topDown) {
+    std::vector<std::uint8_t> palette;
+    for (int i = 0; i < 256; ++i)
+        palette.insert(palette.end(), {std::uint8_t(i), std::uint8_t(255 - i), 7, 0});
+    std::vector<std::uint8_t> rows(std::size_t(height) * 4);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < 3; ++x)
+            rows[std::size_t(y) * 4 + x] = std::uint8_t((3 * y + x) % 251);
+    }
+    return fixture::MakeBmp({3, topDown ? -height : height, 8, 40, 256}, palette, rows);
+}
+
+TEST(BmpTallImage, AMillionRowsLoadInOneCallAndStepwiseAlikeInEitherRowOrder) {
+    constexpr int kHeight = 1100000;
+    fixture::TempDir dir;
+    fixture::LiveBlocks live;
+    for (bool topDown : {false, true}) {
+        SCOPED_TRACE(topDown ? "top-down" : "bottom-up");
+        const std::string path = dir.file("tall.bmp");
+        ASSERT_TRUE(fixture::WriteFile(path, TallBmp(kHeight, topDown)));
+        const Loaded oneShot = fixture::LoadFile(path);
+        ASSERT_EQ(oneShot.code, IMAGELIB_FINISHED);
+        ASSERT_EQ(oneShot.dib.size() >= 1064u + 4u * kHeight, true);
+        EXPECT_EQ(oneShot.dib[8] | oneShot.dib[9] << 8 | oneShot.dib[10] << 16, kHeight);
+        // Stored rows run bottom-up: file row y of a top-down file is stored row H - 1 - y.
+        for (int stored = 0; stored < kHeight; ++stored) {
+            const int y = topDown ? kHeight - 1 - stored : stored;
+            for (int x = 0; x < 3; ++x)
+                ASSERT_EQ(oneShot.rows()[std::size_t(stored) * 4 + x], (3 * y + x) % 251)
+                    << "stored row " << stored;
+        }
+        const Loaded stepwise = fixture::LoadStepwise(path);
+        ASSERT_EQ(stepwise.code, IMAGELIB_FINISHED);
+        EXPECT_EQ(stepwise.dib, oneShot.dib);
+        // Ten rows a step, then the finalise step.
+        EXPECT_EQ(stepwise.percents.size(), std::size_t(kHeight / 10 + 1));
+    }
+    // A top-down file cut inside a row keeps the rows it holds at the top, and the part of
+    // the cut row, the rest blank.
+    std::vector<std::uint8_t> cut = TallBmp(1000, true);
+    const std::size_t rowsAt = cut.size() - 4000;
+    cut.resize(rowsAt + 4 * 600 + 2);
+    const Loaded r = fixture::LoadBytes(cut);
+    ASSERT_EQ(r.code, IMAGELIB_FINISHED);
+    for (int stored = 0; stored < 1000; ++stored) {
+        const int y = 999 - stored;
+        for (int x = 0; x < 3; ++x) {
+            const int want = y < 600 || (y == 600 && x < 2) ? (3 * y + x) % 251 : 0;
+            ASSERT_EQ(r.rows()[std::size_t(stored) * 4 + x], want) << "file row " << y;
+        }
+    }
+    EXPECT_EQ(live.Leaked(), "");
+}
+
+}  // namespace
