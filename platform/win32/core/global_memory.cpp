@@ -2,6 +2,8 @@
 // 32-bit value and a stale one can be recognised instead of dereferenced.
 #include "win32/global_memory.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <new>
@@ -56,6 +58,19 @@ bool InjectedFailure(GlobalTable& t) {
     return --t.failCountdown == 0;
 }
 
+// Large blocks (an image's rows) are fresh zero pages that their writer touches once each;
+// in huge pages that costs one fault per 2 MiB instead of one per 4 KiB.
+void AdviseHugePages(void* data, std::size_t bytes) {
+    constexpr std::size_t kLarge = std::size_t{4} << 20;
+    constexpr std::uintptr_t kPage = 4096;
+    if (bytes < kLarge)
+        return;
+    const auto start = reinterpret_cast<std::uintptr_t>(data);
+    const std::uintptr_t first = (start + kPage - 1) & ~(kPage - 1);
+    const std::uintptr_t end = (start + bytes) & ~(kPage - 1);
+    madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
+}
+
 }  // namespace
 
 extern "C" {
@@ -67,6 +82,7 @@ HGLOBAL GlobalAlloc(UINT, SIZE_T bytes) {
     void* data = std::calloc(1, bytes);
     if (data == nullptr)
         return 0;
+    AdviseHugePages(data, bytes);
     try {
         HGLOBAL h = NextFreeHandle(t);
         t.blocks.emplace(h, GlobalBlock{data, bytes, 0});
