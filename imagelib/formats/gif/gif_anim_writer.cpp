@@ -59,9 +59,9 @@ bool ScreenOf(const GifAnimRecord* records, std::int32_t frameCount, int bits, s
 
 // The graphic control's packed byte from the record's kept bits.
 std::uint8_t ControlFlags(const GifAnimRecord& r) {
-    return static_cast<std::uint8_t>((r.transparent != 0 ? 0x01 : 0) |
-                                     (r.userInput != 0 ? 0x02 : 0) | (r.disposalLow != 0 ? 0x04 : 0) |
-                                     (r.disposalHigh != 0 ? 0x08 : 0));
+    return static_cast<std::uint8_t>(
+        (r.transparent != 0 ? 0x01 : 0) | (r.userInput != 0 ? 0x02 : 0) |
+        (r.disposalLow != 0 ? 0x04 : 0) | (r.disposalHigh != 0 ? 0x08 : 0));
 }
 
 int WriteFrame(GifOutFile* out, const GifAnimRecord& r, int bits) {

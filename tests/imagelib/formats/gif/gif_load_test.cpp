@@ -86,11 +86,20 @@ TEST_F(GifLoadTest, StepwisePercentRisesWithTheRowsAndEndsAt100) {
     EXPECT_GE(l.percents.size(), 20u);  // about 10 rows (5 percent) per call
     EXPECT_EQ(l.percents[0], 5);
     EXPECT_EQ(l.percents[1], 10);
-    // With reduction the decoding reports the first half only.
+    // A reduction asked for on a display that needs none changes nothing.
+    const Loaded deep = fixture::LoadStepwise(File("long_strings.gif"), IMAGELIB_REDUCE);
+    ASSERT_EQ(deep.code, IMAGELIB_FINISHED);
+    EXPECT_EQ(deep.percents[0], 5);
+    EXPECT_EQ(deep.percents[1], 10);
+    // With a reduction to follow the decoding reports the first half only.
+    Win32SetScreenFormat(8, TRUE);
     const Loaded reduced = fixture::LoadStepwise(File("long_strings.gif"), IMAGELIB_REDUCE);
+    Win32SetScreenFormat(32, FALSE);
     ASSERT_EQ(reduced.code, IMAGELIB_FINISHED);
+    EXPECT_TRUE(std::is_sorted(reduced.percents.begin(), reduced.percents.end()));
     EXPECT_EQ(reduced.percents[0], 2);
     EXPECT_LE(reduced.percents[19], 50);
+    EXPECT_EQ(reduced.percents.back(), 100);
 }
 
 TEST_F(GifLoadTest, ImageMagickFilesMatchPil) {
