@@ -34,7 +34,7 @@ class LockedRows {
 
 bool FrameWritable(const GifAnimRecord& r, int bits) {
     if (r.width == 0 || r.width > kGifMaxSide || r.height == 0 || r.height > kGifMaxSide ||
-        r.left > kGifMaxSide || r.top > kGifMaxSide)
+        r.left > kGifMaxSide || r.top > kGifMaxSide || !GifRecordTransparencyWritable(r))
         return false;
     std::uint64_t bytes = 0;
     return RowsBytes(r.width, r.height, static_cast<std::uint64_t>(bits), &bytes) &&
