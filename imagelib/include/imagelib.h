@@ -167,8 +167,10 @@ typedef struct GifAnimRecord {
 /* Loads every frame of a GIF into a PackedDib and a DisplayPalette of its own and puts
  * the records into a new global block in *list (the caller frees it and every frame's
  * handles). a and b receive a blank result as large as the largest of the screen and
- * the frames; free it with ImageLoadCleanup as any load's. Other formats load as
- * ImageLoadFile loads them, with *list 0.
+ * the frames; free it with ImageLoadCleanup as any load's. A graphic control record
+ * gives the delay, disposal and transparency of the next frame record only: a frame with
+ * none since the frame before it has none (and, with IMAGELIB_IMAGE_AND_MASK, no mask
+ * half). Other formats load as ImageLoadFile loads them, with *list 0.
  * 69 success; any other result leaves nothing allocated and a, b and *list 0. */
 int32_t ImageLoadGIFAnimation(const wchar_t* path, const void* buffer, uint32_t length, uint32_t* a,
                               uint32_t* b, uint32_t* list, uint32_t* flags);
@@ -235,9 +237,10 @@ uint32_t CreateJPEGFromBitmap(uint32_t bitmap, uint32_t palette, const wchar_t* 
  * and colour table of bitmapInfo (a BITMAPINFOHEADER followed by 1 << depth RGBQUADs).
  * frameRows holds one pointer per frame to its rows, bottom-up, each padded to 4 bytes.
  * transparentIndex is the transparent colour of every frame, or -1 for none. Results:
- * 0 written; 1 a bad argument (null pointer, a size of 0, negative or above 65535) or out
- * of memory; 2 a depth other than 1, 4 or 8; 3 the file cannot be created; 8 a write
- * failed (the file stays as far as it was written). */
+ * 0 written; 1 a bad argument (null pointer, a size of 0, negative or above 65535, a
+ * transparentIndex other than -1 to 255) or out of memory, with no file created; 2 a
+ * depth other than 1, 4 or 8; 3 the file cannot be created; 8 a write failed (the file
+ * stays as far as it was written). */
 int32_t ImageWriteGifFile(const wchar_t* path, int32_t frameCount, const void* const* frameRows,
                           const void* bitmapInfo, int32_t transparentIndex);
 
@@ -256,8 +259,8 @@ int32_t ImageSplitWebImage(const wchar_t* source, const wchar_t* baseName, int32
  * widened to hold every frame; loopCount below 0 writes no loop count. The records are
  * only read. Results: 0 written, or nothing to write (frameCount below 1); 1 a bad
  * argument (null pointer, a size of 0 or above 65535, a bitmap that does not have its
- * record's size), no memory, or a failed GDI call, with no file created; 3 the file cannot
- * be created; 8 a write failed. */
+ * record's size, a transparent frame whose index is not 0 to 255), no memory, or a failed
+ * GDI call, with no file created; 3 the file cannot be created; 8 a write failed. */
 int32_t ImageWriteAnimGifFile(const wchar_t* path, int32_t frameCount, int32_t loopCount,
                               const GifAnimRecord* frames, const void* palette);
 

@@ -774,8 +774,12 @@ TEST_F(ExportsAbuse, TheGifWriterRefusesBadArgumentsWithoutCreatingAFile) {
         ASSERT_GE(file.size(), 14u);
         EXPECT_EQ(file.back(), 0x3B);
     }
-    // Transparent indexes outside the table are written as given, not refused.
-    EXPECT_EQ(ImageWriteGifFile(out.c_str(), 1, frames, info.data(), 70000), 0);
+    // A transparent index outside -1 to 255 would reach the file as another colour.
+    ::unlink(dir_.file("out.gif").c_str());
+    for (std::int32_t index : {256, 70000, -2, INT_MIN, INT_MAX})
+        EXPECT_EQ(ImageWriteGifFile(out.c_str(), 1, frames, info.data(), index), 1);
+    EXPECT_FALSE(Exists(out));
+    EXPECT_EQ(ImageWriteGifFile(out.c_str(), 1, frames, info.data(), 255), 0);
     EXPECT_EQ(rows, rowsBefore);
     EXPECT_EQ(info, infoBefore);
 }

@@ -34,7 +34,7 @@ class LockedRows {
 
 bool FrameWritable(const GifAnimRecord& r, int bits) {
     if (r.width == 0 || r.width > kGifMaxSide || r.height == 0 || r.height > kGifMaxSide ||
-        r.left > kGifMaxSide || r.top > kGifMaxSide)
+        r.left > kGifMaxSide || r.top > kGifMaxSide || !GifRecordTransparencyWritable(r))
         return false;
     std::uint64_t bytes = 0;
     return RowsBytes(r.width, r.height, static_cast<std::uint64_t>(bits), &bytes) &&
@@ -59,9 +59,9 @@ bool ScreenOf(const GifAnimRecord* records, std::int32_t frameCount, int bits, s
 
 // The graphic control's packed byte from the record's kept bits.
 std::uint8_t ControlFlags(const GifAnimRecord& r) {
-    return static_cast<std::uint8_t>((r.transparent != 0 ? 0x01 : 0) |
-                                     (r.userInput != 0 ? 0x02 : 0) | (r.disposalLow != 0 ? 0x04 : 0) |
-                                     (r.disposalHigh != 0 ? 0x08 : 0));
+    return static_cast<std::uint8_t>(
+        (r.transparent != 0 ? 0x01 : 0) | (r.userInput != 0 ? 0x02 : 0) |
+        (r.disposalLow != 0 ? 0x04 : 0) | (r.disposalHigh != 0 ? 0x08 : 0));
 }
 
 int WriteFrame(GifOutFile* out, const GifAnimRecord& r, int bits) {

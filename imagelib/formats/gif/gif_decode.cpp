@@ -5,6 +5,7 @@
 
 #include "core/load_flags.h"
 #include "core/tracked_memory.h"
+#include "engine/serial_engine.h"
 #include "formats/gif/gif_codes.h"
 #include "formats/gif/gif_driver.h"
 #include "formats/gif/gif_keys.h"
@@ -73,7 +74,7 @@ void GifFreeTables(GifState& st) {
 
 int GifDecodeStep(SerialImageContext* ctx, int abort) {
     GifState& st = DriverState<GifState>(&ctx->info);
-    if ((ctx->flags & kFlagAnimation) && st.blockList != nullptr)
+    if (st.animation)
         return GifDecodeAnimation(ctx, abort);
     if (abort) {
         GifFreeTables(st);
@@ -89,12 +90,8 @@ int GifDecodeStep(SerialImageContext* ctx, int abort) {
     const std::int64_t untilRows =
         static_cast<std::int64_t>(sink.rowsDone) + std::max(ctx->rowsPerStep, 1);
     const bool done = GifDecodeLzw(st.lzw, *st.tables, st.reader, sink, untilRows);
-    // Percent follows the rows written, in whatever order they come; the reducer
-    // reports the second half when it runs.
-    const std::int64_t scale = (ctx->flags & kFlagReduce) ? 50 : 100;
-    const std::int64_t rows = done ? sink.height : std::min(sink.rowsDone, sink.height);
-    ctx->info.percent =
-        static_cast<std::int32_t>(sink.height > 0 ? rows * scale / sink.height : scale);
+    // Percent follows the rows written, in whatever order they come, so it never falls.
+    ctx->info.percent = ImageDecodePercent(ctx, done ? sink.height : sink.rowsDone, sink.height);
     return done ? kStepDone : kStepAgain;
 }
 

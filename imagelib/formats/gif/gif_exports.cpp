@@ -42,18 +42,18 @@ int32_t ImageLoadGIFAnimation(const wchar_t* path, const void* buffer, uint32_t 
         SerialImageCleanup(a, b);
         return r;
     }
-    // From here on the frames and the list are this function's to hand over or free.
+    // From here on the frames are this function's to hand over or free.
     const bool gif = ctx->formatIndex == kFormatGif;
-    GifBlockNode* blocks = gif ? GifClaimBlockList(ctx) : nullptr;
+    GifFrame* frames = gif ? GifClaimFrames(ctx) : nullptr;
     while (r == kStepAgain)
         r = SerialImageNext(a, b, flags, nullptr);
     SerialImageContext* live = ImageContextFromWords(keyA, keyB);
     if (r == kStepDone && gif && live != nullptr && GifBuildAnimList(live, list) != kOk)
         r = kOutOfMemory;
     if (r != kStepDone && gif) {
-        GifFreeBlockList(blocks, true);
+        GifFreeFrames(frames, true);
         if (live != nullptr)
-            GifDropBlockList(live);
+            GifDropFrames(live);
     }
     FreeContext(keyA, keyB);
     if (r != kStepDone) {

@@ -20,9 +20,10 @@ struct GifState {
     std::int32_t firstCall;  // set by the palette reader, cleared by every decoding call
     std::int32_t transparencyPresent;
     std::uint8_t transparentIndex;
-    GifBlockNode* blockList;   // animation mode only
-    std::int32_t screenDepth;  // 1, 4 or 8, from the screen descriptor's packed byte
-    std::uint8_t listClaimed;  // the animation loader frees the list, not the abort call
+    std::uint8_t animation;      // the reader walked in animation mode
+    GifFrame* frames;            // animation mode: one per image the reader counted
+    std::int32_t screenDepth;    // 1, 4 or 8, from the screen descriptor's packed byte
+    std::uint8_t framesClaimed;  // the animation loader frees the list, not the abort call
 };
 
 // The tables of a load, allocated on first use: false when memory runs out.

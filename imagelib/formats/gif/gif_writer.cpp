@@ -18,13 +18,15 @@ bool SideWritable(std::int32_t side) {
 
 // 0 when the arguments are good enough to create the file.
 int CheckArguments(const wchar_t* path, std::int32_t frameCount,
-                   const std::uint8_t* const* frameRows, const BITMAPINFO* bitmapInfo) {
+                   const std::uint8_t* const* frameRows, const BITMAPINFO* bitmapInfo,
+                   std::int32_t transparentIndex) {
     if (bitmapInfo == nullptr)
         return kOutOfMemory;
     if (!GifDepthWritable(bitmapInfo->bmiHeader.biBitCount))
         return kNotSupported;
     if (path == nullptr || !SideWritable(bitmapInfo->bmiHeader.biWidth) ||
-        !SideWritable(bitmapInfo->bmiHeader.biHeight))
+        !SideWritable(bitmapInfo->bmiHeader.biHeight) ||
+        !GifTransparentIndexWritable(transparentIndex))
         return kOutOfMemory;
     if (frameCount > 0 && frameRows == nullptr)
         return kOutOfMemory;
@@ -39,7 +41,7 @@ int CheckArguments(const wchar_t* path, std::int32_t frameCount,
 
 int GifWriteFile(const wchar_t* path, std::int32_t frameCount, const std::uint8_t* const* frameRows,
                  const BITMAPINFO* bitmapInfo, std::int32_t transparentIndex) {
-    const int bad = CheckArguments(path, frameCount, frameRows, bitmapInfo);
+    const int bad = CheckArguments(path, frameCount, frameRows, bitmapInfo, transparentIndex);
     if (bad != kOk)
         return bad;
     const BITMAPINFOHEADER& header = bitmapInfo->bmiHeader;

@@ -86,11 +86,19 @@ TEST_F(GifLoadTest, StepwisePercentRisesWithTheRowsAndEndsAt100) {
     EXPECT_GE(l.percents.size(), 20u);  // about 10 rows (5 percent) per call
     EXPECT_EQ(l.percents[0], 5);
     EXPECT_EQ(l.percents[1], 10);
-    // With reduction the decoding reports the first half only.
+    // A reduction asked for on a display that needs none changes nothing.
+    const Loaded deep = fixture::LoadStepwise(File("long_strings.gif"), IMAGELIB_REDUCE);
+    ASSERT_EQ(deep.code, IMAGELIB_FINISHED);
+    EXPECT_EQ(deep.percents[0], 5);
+    EXPECT_EQ(deep.percents[1], 10);
+    // With a reduction to follow the decoding reports the first half only.
+    Win32SetScreenFormat(8, TRUE);
     const Loaded reduced = fixture::LoadStepwise(File("long_strings.gif"), IMAGELIB_REDUCE);
     ASSERT_EQ(reduced.code, IMAGELIB_FINISHED);
+    EXPECT_TRUE(std::is_sorted(reduced.percents.begin(), reduced.percents.end()));
     EXPECT_EQ(reduced.percents[0], 2);
     EXPECT_LE(reduced.percents[19], 50);
+    EXPECT_EQ(reduced.percents.back(), 100);
 }
 
 TEST_F(GifLoadTest, ImageMagickFilesMatchPil) {
@@ -161,6 +169,33 @@ TEST_F(GifLoadTest, TransparencyIsReportedOnlyWhenAsked) {
     ASSERT_EQ(ImageLoadFileTransIndex(tricky.c_str(), nullptr, 0, &w.a, &w.b, &flags, &index),
               IMAGELIB_FINISHED);
     EXPECT_EQ(index, 0x3B);
+}
+
+TEST_F(GifLoadTest, TheLastControlBeforeTheImageDecidesItsTransparency) {
+    const std::vector<std::uint8_t> plain = fixture::ReadFile(File("code2_table2.gif"));
+    const std::vector<std::uint8_t> transparent = {0x21, 0xF9, 4, 1, 0, 0, 2, 0};
+    const std::vector<std::uint8_t> opaque = {0x21, 0xF9, 4, 0, 0, 0, 2, 0};
+    for (const bool lastTransparent : {false, true}) {
+        SCOPED_TRACE(lastTransparent);
+        std::vector<std::uint8_t> bytes = plain;
+        const auto& first = lastTransparent ? opaque : transparent;
+        const auto& last = lastTransparent ? transparent : opaque;
+        // After the head: signature, screen and a table of 4 entries.
+        bytes.insert(bytes.begin() + 25, last.begin(), last.end());
+        bytes.insert(bytes.begin() + 25, first.begin(), first.end());
+        fixture::Words w;
+        std::uint32_t flags = IMAGELIB_REPORT_TRANSPARENT;
+        std::int32_t index = -7;
+        ASSERT_EQ(ImageLoadFileTransIndex(nullptr, bytes.data(), std::uint32_t(bytes.size()), &w.a,
+                                          &w.b, &flags, &index),
+                  IMAGELIB_FINISHED);
+        EXPECT_EQ(index, lastTransparent ? 2 : -7);
+        EXPECT_EQ(flags & IMAGELIB_REPORT_TRANSPARENT,
+                  lastTransparent ? unsigned(IMAGELIB_REPORT_TRANSPARENT) : 0u);
+        const Loaded masked = fixture::LoadBytes(bytes, IMAGELIB_IMAGE_AND_MASK);
+        ASSERT_EQ(masked.code, IMAGELIB_FINISHED);
+        EXPECT_EQ(masked.dib[4] | masked.dib[5] << 8, lastTransparent ? 46 : 23);
+    }
 }
 
 // Expected image-and-mask rows from the source indices and the keys.

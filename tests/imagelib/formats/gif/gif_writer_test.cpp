@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+#include <climits>
 #include <csignal>
 #include <cstring>
+#include <filesystem>
 #include <random>
 
 #include "core/tracked_memory.h"
@@ -166,14 +168,21 @@ TEST(GifWriteFileBytes, FourBitScreenPackedByteIs0xB3) {
     EXPECT_EQ(ReadFile(dir.file("a.gif"))[10], 0xB3);
 }
 
-TEST(GifWriteFileBytes, TransparentIndex300WritesIndexByte0x2C) {
+TEST(GifWriteFileBytes, TransparentIndexesOutsideTheTableAreRefusedBeforeAnyFile) {
     TempDir dir;
     const Gif g = Noise(4, 4, 8, 3);
-    ASSERT_EQ(WriteSingle(dir.file("a.gif"), g, 8, 300), 0);
-    const Bytes b = ReadFile(dir.file("a.gif"));
-    const Bytes control = {0x21, 0xF9, 0x04, 0x01, 0x00, 0x00, 0x2C, 0x00};
-    EXPECT_EQ(Bytes(b.begin() + 781, b.begin() + 789), control);
-    EXPECT_EQ(b[789], 0x2C);
+    // 256, 300 and -2 would be written as 0, 44 and 254: other colours.
+    for (const int index : {256, 300, -2, INT_MIN, INT_MAX}) {
+        EXPECT_EQ(WriteSingle(dir.file("a.gif"), g, 8, index), 1) << index;
+        EXPECT_FALSE(std::filesystem::exists(dir.file("a.gif"))) << index;
+    }
+    for (const int index : {0, 255}) {
+        ASSERT_EQ(WriteSingle(dir.file("a.gif"), g, 8, index), 0);
+        const Bytes b = ReadFile(dir.file("a.gif"));
+        const Bytes control = {0x21, 0xF9, 0x04, 0x01, 0x00, 0x00, std::uint8_t(index), 0x00};
+        EXPECT_EQ(Bytes(b.begin() + 781, b.begin() + 789), control);
+        EXPECT_EQ(b[789], 0x2C);
+    }
 }
 
 TEST(GifWriteFileBytes, NoTransparentIndexWritesNoGraphicControl) {
@@ -281,6 +290,26 @@ TEST(GifWriteAnimFileBytes, EveryFrameHasAGraphicControlWithItsBits) {
     const Bytes second = {0x21, 0xF9, 4, 0x0F, 250, 0, 9, 0, 0x2C, 2, 0, 1, 0, 3, 0, 4, 0, 7, 8};
     const auto at = std::search(b.begin() + 800, b.end(), second.begin(), second.end());
     EXPECT_NE(at, b.end());
+}
+
+TEST(GifWriteAnimFileBytes, ATransparentFrameNeedsAnIndexOfTheTable) {
+    TempDir dir;
+    Gif g = TwoFrameAnimation(-1);
+    std::vector<std::unique_ptr<GlobalRows>> blocks;
+    std::vector<GifAnimRecord> records = Records(g, 8, &blocks);
+    const Bytes info = gifwrite::BitmapInfo(1, 1, 8, g.palette);
+    const std::wstring path = Wide(dir.file("a.gif"));
+    for (const std::uint32_t index : {256u, 300u, 0xFFFFFFFEu, 0xFFFFFFFFu}) {
+        std::vector<GifAnimRecord> bad = records;
+        bad[1].transparent = 1;
+        bad[1].transparentIndex = index;
+        EXPECT_EQ(imagelib::GifWriteAnimFile(path.c_str(), 2, -1, bad.data(), Info(info)), 1)
+            << index;
+        EXPECT_FALSE(std::filesystem::exists(dir.file("a.gif"))) << index;
+    }
+    records[1].transparent = 1;
+    records[1].transparentIndex = 255;
+    EXPECT_EQ(imagelib::GifWriteAnimFile(path.c_str(), 2, -1, records.data(), Info(info)), 0);
 }
 
 TEST(GifWriteAnimFileBytes, AFrameOutsideRecordZerosScreenWidensIt) {

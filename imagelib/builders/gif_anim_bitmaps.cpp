@@ -60,7 +60,8 @@ bool SideWritable(std::uint32_t side) {
 }
 
 // The 24-bit bytes of the largest frame, which the one work buffer must hold; false when a
-// frame's size cannot be written.
+// frame's size or transparency cannot be written (found before any bitmap is read or any
+// palette installed).
 bool LargestFrameBytes(const GifAnimRecord* records, std::int32_t frameCount,
                        std::uint64_t* bytes) {
     *bytes = 0;
@@ -68,6 +69,7 @@ bool LargestFrameBytes(const GifAnimRecord* records, std::int32_t frameCount,
         const GifAnimRecord& r = records[i];
         Request24 request;
         if (!SideWritable(r.width) || !SideWritable(r.height) ||
+            !GifRecordTransparencyWritable(r) ||
             !MakeRequest24(static_cast<std::int32_t>(r.width), static_cast<std::int32_t>(r.height),
                            &request))
             return false;

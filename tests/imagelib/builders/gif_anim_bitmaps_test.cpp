@@ -178,13 +178,19 @@ TEST_F(AnimGifFromBitmaps, BadArgumentsGive1AndCreateNoFile) {
     EXPECT_EQ(ImageWriteAnimGifFile(nullptr, 2, 0, a.records.data(), nullptr), 1);
     EXPECT_EQ(ImageWriteAnimGifFile(Wide(path).c_str(), 2, 0, nullptr, nullptr), 1);
     const std::vector<std::function<void(GifAnimRecord&)>> spoil = {
-        [](GifAnimRecord& r) { r.width = 0; },           [](GifAnimRecord& r) { r.height = 0; },
+        [](GifAnimRecord& r) { r.width = 0; },
+        [](GifAnimRecord& r) { r.height = 0; },
         [](GifAnimRecord& r) { r.width = 0xFFFFFFFF; },  // -1
-        [](GifAnimRecord& r) { r.height = 0x80000000; }, [](GifAnimRecord& r) { r.width = 65536; },
-        [](GifAnimRecord& r) { r.height = 65536; },      [](GifAnimRecord& r) { r.bitmap = 0; },
-        [](GifAnimRecord& r) { r.width = 2; },  // not the bitmap's size
+        [](GifAnimRecord& r) { r.height = 0x80000000; },
+        [](GifAnimRecord& r) { r.width = 65536; },
+        [](GifAnimRecord& r) { r.height = 65536; },
+        [](GifAnimRecord& r) { r.bitmap = 0; },
+        [](GifAnimRecord& r) { r.width = 2; },     // not the bitmap's size
         [](GifAnimRecord& r) { r.left = 65533; },  // the screen would pass 65535
         [](GifAnimRecord& r) { r.top = 0xFFFFFFFF; },
+        // a transparent colour that the file would hold as another one
+        [](GifAnimRecord& r) { r.transparent = 1, r.transparentIndex = 256; },
+        [](GifAnimRecord& r) { r.transparent = 1, r.transparentIndex = 0xFFFFFFFF; },
     };
     for (std::size_t s = 0; s < spoil.size(); ++s) {
         for (std::size_t frame = 0; frame < 2; ++frame) {
