@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/checked_size.h"
+#include "core/holders.h"
 #include "core/result_codes.h"
 #include "formats/gif/gif_anim_record.h"
 #include "formats/gif/gif_blocks.h"
@@ -13,24 +14,6 @@
 
 namespace imagelib {
 namespace {
-
-// A frame's rows block, locked while it is encoded.
-class LockedRows {
-  public:
-    explicit LockedRows(HGLOBAL handle)
-        : handle_(handle), rows_(static_cast<const std::uint8_t*>(GlobalLock(handle))) {}
-    ~LockedRows() {
-        if (rows_ != nullptr)
-            GlobalUnlock(handle_);
-    }
-    LockedRows(const LockedRows&) = delete;
-    LockedRows& operator=(const LockedRows&) = delete;
-    const std::uint8_t* get() const { return rows_; }
-
-  private:
-    HGLOBAL handle_;
-    const std::uint8_t* rows_;
-};
 
 bool FrameWritable(const GifAnimRecord& r, int bits) {
     if (r.width == 0 || r.width > kGifMaxSide || r.height == 0 || r.height > kGifMaxSide ||
@@ -68,7 +51,7 @@ int WriteFrame(GifOutFile* out, const GifAnimRecord& r, int bits) {
     if (!GifWriteGraphicControl(out, ControlFlags(r), r.delay, r.transparentIndex) ||
         !GifWriteImageDescriptor(out, r.left, r.top, r.width, r.height, bits))
         return kWriteError;
-    const LockedRows rows(r.dib);
+    const LockedGlobal rows(r.dib);
     if (rows.get() == nullptr)
         return kOutOfMemory;
     const GifPixelRows image{rows.get(), r.width, r.height, RowStride(r.width, bits), bits};

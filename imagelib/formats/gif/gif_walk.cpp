@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/holders.h"
 #include "core/result_codes.h"
 #include "formats/gif/gif_codes.h"
 #include "win32/wide_files.h"
@@ -24,11 +25,8 @@ bool EmptyReadableFile(const wchar_t* path) {
     struct _stat st;
     if (_wstat(path, &st) != 0 || (st.st_mode & S_IFMT) != S_IFREG || st.st_size != 0)
         return false;
-    std::FILE* f = _wfopen(path, L"rb");
-    if (f == nullptr)
-        return false;
-    std::fclose(f);
-    return true;
+    const StdioFile f(_wfopen(path, L"rb"));
+    return f.get() != nullptr;
 }
 
 }  // namespace
