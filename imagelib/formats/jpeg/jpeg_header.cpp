@@ -97,8 +97,6 @@ unsigned int ScaleOf(std::uint32_t flags, JDIMENSION w, JDIMENSION h) {
 int SetUp(JpegDecodeState& st, ImageMemStream* s, std::uint32_t flags, int displayClass) {
     j_decompress_ptr d = &st.decompressor;
     jpeg_CreateDecompress(d, JPEG_LIB_VERSION, sizeof(jpeg_decompress_struct));
-    st.progress.progress_monitor = JpegProgress;
-    d->progress = &st.progress;
     jpeg_mem_stream_src(d, s);
     jpeg_read_header(d, TRUE);
 
@@ -167,7 +165,10 @@ int SetUp(JpegDecodeState& st, ImageMemStream* s, std::uint32_t flags, int displ
     st.rowPointers = static_cast<JSAMPARRAY>((*d->mem->alloc_small)(
         Common(d), JPOOL_IMAGE, sizeof(JSAMPROW) * static_cast<std::size_t>(st.rowsPerCall)));
 
-    // With two-pass quantisation libjpeg reads the whole image here.
+    // The progress monitor limits the scans read, so it comes with the limit. With several
+    // scans, or two-pass quantisation, libjpeg reads the whole image here.
+    st.progress.progress_monitor = JpegProgress;
+    d->progress = &st.progress;
     jpeg_start_decompress(d);
     return kOk;
 }

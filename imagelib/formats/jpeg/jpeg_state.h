@@ -29,9 +29,9 @@ struct JpegDecodeState {
     std::uint8_t firstStep;  // set by JpegReadHeader, cleared by the first JpegDecodeStep
 };
 
-// The most work the scans of a multi-scan image may take: 16 full passes over every
-// coefficient of every block. Ordinary progressive files take about 3 (libjpeg's own scripts
-// code a block's coefficients in 6 scans at most).
+// The most work the scans of a multi-scan image may take: 16 scans over every block and
+// every coefficient. Ordinary progressive files take about 3 (libjpeg's own scripts code a
+// block's coefficients in 6 scans at most, most of them over part of the coefficients).
 std::uint64_t JpegScanWorkLimit(j_decompress_ptr d);
 
 // Destroys the decompressor (again: nothing happens) and shows a held warning.
