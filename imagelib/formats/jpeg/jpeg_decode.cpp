@@ -3,16 +3,58 @@
 #include <algorithm>
 
 #include "core/result_codes.h"
+#include "engine/serial_engine.h"
 #include "formats/jpeg/jpeg_driver.h"
+#include "formats/jpeg/jpeg_source.h"
 #include "formats/jpeg/jpeg_state.h"
 
 namespace imagelib {
 namespace {
 
-// The most decoding work, in stored pixels times scans, that a multi-scan image may ask
-// for. Ordinary progressive files need a few dozen scans; a file of many tiny scans over a
-// large image would otherwise take minutes.
-constexpr std::uint64_t kMaxScanWork = std::uint64_t{1} << 34;
+// Decoding work is counted in coefficients: a scan costs, for every block of its components,
+// the coefficients of its band plus this much for visiting the block at all (a scan whose
+// blocks libjpeg only steps over still costs about a tenth of one that refines every
+// coefficient).
+constexpr std::uint64_t kBlockVisitCost = 8;
+constexpr std::uint64_t kPassesAllowed = 16;
+// Real files have about 10 scans; libjpeg's own tools stop at 500.
+constexpr std::int32_t kMaxScans = 500;
+
+std::uint64_t ScanCost(std::uint64_t blocks, int firstCoefficient, int lastCoefficient) {
+    const int band = std::max(lastCoefficient - firstCoefficient + 1, 1);
+    return blocks * (static_cast<std::uint64_t>(band) + kBlockVisitCost);
+}
+
+// Adds the work of the scan libjpeg has just begun.
+void CountScan(JpegDecodeState& st) {
+    const j_decompress_ptr d = &st.decompressor;
+    std::uint64_t blocks = 0;
+    for (int i = 0; i < std::min(d->comps_in_scan, MAX_COMPS_IN_SCAN); ++i) {
+        const jpeg_component_info* c = d->cur_comp_info[i];
+        blocks += std::uint64_t{c->width_in_blocks} * c->height_in_blocks;
+    }
+    st.scanWork += ScanCost(blocks, d->Ss, d->Se);
+    st.scansSeen = d->input_scan_number;
+}
+
+// While libjpeg reads the scans of a multi-scan image (all of them before the first row),
+// the scans past the work limit are not read: once a scan is complete, libjpeg is made to
+// meet the end of the image instead of the next scan's marker, and decodes the image from
+// the scans it has. The work stays within the limit plus one scan.
+void LimitScans(JpegDecodeState& st) {
+    const j_decompress_ptr d = &st.decompressor;
+    if (d->input_scan_number != st.scansSeen)
+        CountScan(st);
+    const bool readingScans = d->progress->completed_passes == 0;
+    const bool scanComplete = d->input_iMCU_row >= d->total_iMCU_rows;
+    const bool overLimit = st.scanWork >= st.scanWorkLimit || st.scansSeen >= kMaxScans;
+    if (st.scansCut || !readingScans || !scanComplete || !overLimit ||
+        JpegNextMarker(d) == kJpegEndOfImageMarker)
+        return;
+    st.scansCut = 1;
+    d->unread_marker = kJpegEndOfImageMarker;
+    JpegNotice(reinterpret_cast<j_common_ptr>(d), kJpegTooManyScans, st.scansSeen);
+}
 
 // Row store: the next scanlines go straight into their bitmap rows, the first scanline of
 // the image into the last row in memory, so that the bitmap is bottom-up. Unquantised
@@ -48,28 +90,29 @@ void JpegStorePalette(JpegDecodeState& st) {
 
 }  // namespace
 
+std::uint64_t JpegScanWorkLimit(j_decompress_ptr d) {
+    std::uint64_t blocks = 0;
+    for (int i = 0; i < d->num_components; ++i)
+        blocks += std::uint64_t{d->comp_info[i].width_in_blocks} * d->comp_info[i].height_in_blocks;
+    return kPassesAllowed * ScanCost(blocks, 0, DCTSIZE2 - 1);
+}
+
 void JpegProgress(j_common_ptr codec) {
     auto& st = *static_cast<JpegDecodeState*>(codec->client_data);
-    const j_decompress_ptr d = &st.decompressor;
-    const std::uint64_t stored = std::uint64_t{d->image_width} * d->image_height;
-    const auto scans = static_cast<std::uint64_t>(std::max(d->input_scan_number, 0));
-    if (stored * scans > kMaxScanWork)
-        JpegRaise(codec, kJpegTooManyScans, d->input_scan_number);
+    LimitScans(st);
 
+    // The percent is reported from the first decoding step on, once the engine has settled
+    // whether a colour reduction follows (the passes libjpeg makes before it are not seen).
     const jpeg_progress_mgr* p = codec->progress;
-    if (p->completed_passes == 0)
+    if (st.firstStep || p->completed_passes == 0)
         return;
     const std::int64_t limit = p->pass_limit;
     const std::int64_t whole = static_cast<std::int64_t>(p->total_passes - 1) * limit;
-    std::int64_t percent = 100;
-    if (whole != 0) {
-        const std::int64_t done =
-            static_cast<std::int64_t>(p->completed_passes - 1) * limit + p->pass_counter;
-        percent = std::clamp<std::int64_t>(done * 100 / whole, 0, 100);
-    }
-    // The percent never falls, whatever libjpeg's pass estimates do.
-    const auto scaled = static_cast<std::int32_t>(percent * st.percentSpan / 100);
-    st.info->percent = std::max(st.info->percent, scaled);
+    const std::int64_t done =
+        static_cast<std::int64_t>(p->completed_passes - 1) * limit + p->pass_counter;
+    // libjpeg's pass estimates may shrink: the percent never falls.
+    st.info->percent =
+        std::max(st.info->percent, ImageDecodePercent(ContextOf(st.info), done, whole));
 }
 
 void JpegEndDecode(JpegDecodeState& st) {

@@ -11,7 +11,9 @@ namespace imagelib {
 
 int JpegDescribe(ImageFormatInfo* info);
 // 0; 2 for another colour space; 7 when the header cannot be read or libjpeg fails while
-// setting up; 1 for an image too large. On failure nothing is left to end.
+// setting up; 1 for an image too large, stored or scaled, or one whose decoding would need
+// more memory than the file's size and the result's justify. On failure nothing is left to
+// end.
 int JpegReadHeader(const wchar_t* path, ImageMemStream* s, ImageInfo* info, std::uint32_t flags);
 // Records the context's output palette; 0.
 int JpegReadPalette(ImageMemStream* s, ImageInfo* info, PaletteEntry3* palette);

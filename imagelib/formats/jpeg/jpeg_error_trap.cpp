@@ -10,9 +10,9 @@ namespace {
 
 constexpr const wchar_t* kMessageTitle = L"JPEG Library Error";
 
-// Texts of the library's own fatal errors, from kJpegTooManyScans on.
+// Texts of the library's own messages, from kJpegTooManyScans on.
 const char* const kOwnMessages[] = {
-    "Too many scans for the image size (scan %d)",
+    "Too many scans for the image size: decoded from the first %d only",
     nullptr,
 };
 
@@ -75,10 +75,11 @@ jpeg_error_mgr* JpegInstallErrorTrap(JpegErrorTrap* trap) {
     return manager;
 }
 
-void JpegRaise(j_common_ptr codec, int code, int parameter) {
+void JpegNotice(j_common_ptr codec, int code, int parameter) {
     codec->err->msg_code = code;
     codec->err->msg_parm.i[0] = parameter;
-    ErrorExit(codec);
+    if (!TrapOf(codec)->messageShown)
+        (*codec->err->output_message)(codec);
 }
 
 void JpegEndMessages(JpegErrorTrap* trap) {

@@ -27,12 +27,14 @@ struct JpegErrorTrap {
 // Fills the manager as jpeg_std_error does, with the trap's exits; the codec's err.
 jpeg_error_mgr* JpegInstallErrorTrap(JpegErrorTrap* trap);
 
-// The library's own fatal error, beside libjpeg's: a multi-scan image whose scans would
-// take far more work than its size justifies (the parameter is the scan number).
+// The library's own message, beside libjpeg's: a multi-scan image whose scans would take
+// far more work than its size justifies is decoded from its first scans only (the parameter
+// is the number of scans decoded).
 constexpr int kJpegTooManyScans = 1000;
 
-// Raises one of the library's own fatal errors through the codec's error exit.
-[[noreturn]] void JpegRaise(j_common_ptr codec, int code, int parameter);
+// Shows one of the library's own messages now, as a fatal error's would be shown, and
+// returns: the decoding goes on, and no later warning is shown for the codec.
+void JpegNotice(j_common_ptr codec, int code, int parameter);
 
 // The codec is ending: a held warning is shown now, unless a message was shown already.
 void JpegEndMessages(JpegErrorTrap* trap);

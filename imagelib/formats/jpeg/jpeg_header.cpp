@@ -1,7 +1,9 @@
 // The JPEG driver's header step: the decompressor is created over the memory stream and
 // set up from the caller's flags and the display class (colour space, colour count, scale,
 // the caller's colours), and decompression is started.
+#include <algorithm>
 #include <cstring>
+#include <limits>
 
 #include "colour/caller_palette.h"
 #include "core/load_flags.h"
@@ -27,14 +29,42 @@ constexpr std::uint8_t kFixedColours[kColoursFor16][3] = {
     {255, 255, 0}, {0, 0, 255},   {255, 0, 255},   {0, 255, 255}, {255, 255, 255},
 };
 
-// libjpeg's memory beyond which it would need backing store, which it does not have: an
-// image whose whole-image buffers pass it ends with "Backing store not supported".
-constexpr long kMaxJpegMemory = 1L << 30;
-// Decoding cost follows the stored size, whatever the scale: a larger image is refused.
-constexpr std::uint64_t kMaxStoredPixels = 16 * kMaxImagePixels;
+// libjpeg's own memory for one load: what the input's size justifies, plus as much as the
+// result's 24-bit rows (libjpeg's whole-image buffers are another copy of the image). Past
+// it libjpeg would need backing store, which it does not have, and fails with "Backing
+// store not supported"; the header step refuses such an image before that (see
+// WholeImageBytes).
+constexpr std::uint64_t kJpegMemoryPerInputByte = 16;
+constexpr std::uint64_t kJpegMemoryBase = std::uint64_t{32} << 20;
 
 j_common_ptr Common(j_decompress_ptr d) {
     return reinterpret_cast<j_common_ptr>(d);
+}
+
+std::uint64_t RoundUp(std::uint64_t n, std::uint64_t multiple) {
+    return multiple > 1 ? (n + multiple - 1) / multiple * multiple : n;
+}
+
+// Bytes of libjpeg's whole-image buffers for this decode: the coefficients of every block
+// when the image comes in several scans, and the decoded rows that two-pass colour
+// quantisation reads twice. Call after jpeg_calc_output_dimensions.
+std::uint64_t WholeImageBytes(j_decompress_ptr d) {
+    std::uint64_t bytes = 0;
+    // The first scan's header is read: a baseline image covers every component in it.
+    if (d->progressive_mode || d->comps_in_scan < d->num_components) {
+        for (int i = 0; i < d->num_components; ++i) {
+            const jpeg_component_info& c = d->comp_info[i];
+            bytes += RoundUp(c.width_in_blocks, static_cast<std::uint64_t>(c.h_samp_factor)) *
+                     RoundUp(c.height_in_blocks, static_cast<std::uint64_t>(c.v_samp_factor)) *
+                     sizeof(JBLOCK);
+        }
+    }
+    if (d->quantize_colors && d->two_pass_quantize && d->colormap == nullptr &&
+        d->out_color_components == 3) {
+        bytes += std::uint64_t{d->output_width} * 3 *
+                 RoundUp(d->output_height, static_cast<std::uint64_t>(d->max_v_samp_factor));
+    }
+    return bytes;
 }
 
 // An empty 256-entry colormap from the image pool.
@@ -67,9 +97,6 @@ unsigned int ScaleOf(std::uint32_t flags, JDIMENSION w, JDIMENSION h) {
 int SetUp(JpegDecodeState& st, ImageMemStream* s, std::uint32_t flags, int displayClass) {
     j_decompress_ptr d = &st.decompressor;
     jpeg_CreateDecompress(d, JPEG_LIB_VERSION, sizeof(jpeg_decompress_struct));
-    d->mem->max_memory_to_use = kMaxJpegMemory;
-    st.progress.progress_monitor = JpegProgress;
-    d->progress = &st.progress;
     jpeg_mem_stream_src(d, s);
     jpeg_read_header(d, TRUE);
 
@@ -86,7 +113,9 @@ int SetUp(JpegDecodeState& st, ImageMemStream* s, std::uint32_t flags, int displ
         default:
             return kNotSupported;
     }
-    if (static_cast<std::uint64_t>(d->image_width) * d->image_height > kMaxStoredPixels)
+    // Decoding cost follows the stored size, whatever the scale: an image that could not be
+    // held unscaled is not decoded scaled either.
+    if (!ImageSizeAllowed(d->image_width, d->image_height))
         return kOutOfMemory;
 
     if (displayClass == kDisplay16Colours) {
@@ -118,23 +147,28 @@ int SetUp(JpegDecodeState& st, ImageMemStream* s, std::uint32_t flags, int displ
     // into the result rows.
     if (d->out_color_space == JCS_RGB && !d->quantize_colors)
         d->out_color_space = JCS_EXT_BGR;
-    // The colour reducer runs after the decoding (and reports 50 to 100) when it is asked
-    // for and the result is deeper than 8 bits (the forcing flag goes with the rest of the
-    // flags word after the header).
-    const bool reduced = (flags & kFlagReduce) != 0 && d->out_color_space == JCS_EXT_BGR;
-    st.percentSpan = reduced ? 50 : 100;
     jpeg_calc_output_dimensions(d);
     std::uint64_t bytes;
     if (!ImageSizeAllowed(d->output_width, d->output_height) ||
         !RowsBytes(d->output_width, d->output_height, 24, &bytes))
         return kOutOfMemory;
+    const std::uint64_t memory =
+        kJpegMemoryBase + kJpegMemoryPerInputByte * static_cast<std::uint64_t>(s->size) + bytes;
+    if (WholeImageBytes(d) > memory)
+        return kOutOfMemory;
+    d->mem->max_memory_to_use =
+        static_cast<long>(std::min<std::uint64_t>(memory, std::numeric_limits<long>::max()));
+    st.scanWorkLimit = JpegScanWorkLimit(d);
     st.rowBytes = static_cast<std::int32_t>(
         RowStride(d->output_width, 8 * std::uint64_t(d->output_components)));
     st.rowsPerCall = static_cast<std::int32_t>((std::uint64_t{d->output_height} + 99) / 100);
     st.rowPointers = static_cast<JSAMPARRAY>((*d->mem->alloc_small)(
         Common(d), JPOOL_IMAGE, sizeof(JSAMPROW) * static_cast<std::size_t>(st.rowsPerCall)));
 
-    // With two-pass quantisation libjpeg reads the whole image here.
+    // The progress monitor limits the scans read, so it comes with the limit. With several
+    // scans, or two-pass quantisation, libjpeg reads the whole image here.
+    st.progress.progress_monitor = JpegProgress;
+    d->progress = &st.progress;
     jpeg_start_decompress(d);
     return kOk;
 }

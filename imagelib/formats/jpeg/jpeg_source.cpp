@@ -1,16 +1,16 @@
-// The memory-stream source manager. When the data runs out, libjpeg is handed an
-// end-of-image marker, so a truncated file ends as libjpeg's rules for truncated data
-// provide; no warning is raised for it here.
+// The memory-stream source manager. All the data after the cursor is handed over as one
+// piece, so that what libjpeg holds at any moment depends on the bytes alone, never on
+// where the copy of the file lies: on damaged data libjpeg's decoding paths follow how many
+// bytes it holds, and the same file must decode to the same pixels on every load. When the
+// data runs out, libjpeg is handed an end-of-image marker, so a truncated file ends as
+// libjpeg's rules for truncated data provide; no warning is raised for it here.
 #include "formats/jpeg/jpeg_source.h"
-
-#include <algorithm>
 
 namespace imagelib {
 namespace {
 
-// No piece crosses a boundary of this many bytes in the address space.
-constexpr std::uintptr_t kPieceBoundary = 65536;
-constexpr JOCTET kEndOfImage[2] = {0xFF, 0xD9};
+constexpr JOCTET kEndOfImage[2] = {0xFF, kJpegEndOfImageMarker};
+constexpr JOCTET kMarkerPrefix = 0xFF;
 
 mem_stream_source_mgr* SourceOf(j_decompress_ptr d) {
     return reinterpret_cast<mem_stream_source_mgr*>(d->src);
@@ -30,16 +30,13 @@ void init_mem_stream_source(j_decompress_ptr d) {
 boolean fill_mem_stream_buffer(j_decompress_ptr d) {
     mem_stream_source_mgr* src = SourceOf(d);
     ImageMemStream* s = src->stream;
-    const auto address = reinterpret_cast<std::uintptr_t>(s->cursor);
-    const std::int64_t toBoundary =
-        static_cast<std::int64_t>(kPieceBoundary - address % kPieceBoundary);
-    const std::int64_t n = std::min<std::int64_t>(toBoundary, src->remaining);
+    const std::int32_t n = src->remaining;
     if (n >= 1) {
         src->pub.next_input_byte = s->cursor;
         src->pub.bytes_in_buffer = static_cast<std::size_t>(n);
         s->cursor += n;
-        src->remaining -= static_cast<std::int32_t>(n);
-        src->lastPiece = static_cast<std::int32_t>(n);
+        src->remaining = 0;
+        src->lastPiece = n;
     } else {
         src->pub.next_input_byte = kEndOfImage;
         src->pub.bytes_in_buffer = sizeof kEndOfImage;
@@ -82,6 +79,26 @@ void jpeg_mem_stream_src(j_decompress_ptr d, ImageMemStream* stream) {
     src->pub.bytes_in_buffer = 0;
     src->pub.next_input_byte = nullptr;
     src->stream = stream;
+}
+
+int JpegNextMarker(j_decompress_ptr d) {
+    if (d->unread_marker != 0)
+        return d->unread_marker;
+    // libjpeg's marker reader skips stray bytes and 0xFF fill before a marker code; an
+    // 0xFF followed by 0 is a stuffed data byte, not a marker.
+    const JOCTET* p = d->src->next_input_byte;
+    const JOCTET* end = p + d->src->bytes_in_buffer;
+    while (p != nullptr && p < end) {
+        while (p < end && *p != kMarkerPrefix)
+            ++p;
+        while (p < end && *p == kMarkerPrefix)
+            ++p;
+        if (p < end && *p != 0)
+            return *p;
+    }
+    // Past the data libjpeg is handed this source's end-of-image marker; with data not
+    // handed over yet the next marker is not known.
+    return SourceOf(d)->remaining > 0 ? 0 : kJpegEndOfImageMarker;
 }
 
 }  // namespace imagelib

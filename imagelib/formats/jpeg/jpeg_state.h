@@ -21,9 +21,18 @@ struct JpegDecodeState {
     std::uint8_t* bits;        // the context's result rows
     PaletteEntry3* palette;    // the context's output palette, 256 entries
     ImageInfo* info;
-    std::int32_t percentSpan;  // 100, or 50 when the colour reducer reports the second half
-    std::uint8_t firstStep;    // set by JpegReadHeader, cleared by the first JpegDecodeStep
+    // The scans' decoding work (see JpegScanWorkLimit): counted as each scan starts.
+    std::uint64_t scanWork;
+    std::uint64_t scanWorkLimit;
+    std::int32_t scansSeen;
+    std::uint8_t scansCut;   // the scans after the limit are not read
+    std::uint8_t firstStep;  // set by JpegReadHeader, cleared by the first JpegDecodeStep
 };
+
+// The most work the scans of a multi-scan image may take: 16 scans over every block and
+// every coefficient. Ordinary progressive files take about 3 (libjpeg's own scripts code a
+// block's coefficients in 6 scans at most, most of them over part of the coefficients).
+std::uint64_t JpegScanWorkLimit(j_decompress_ptr d);
 
 // Destroys the decompressor (again: nothing happens) and shows a held warning.
 void JpegEndDecode(JpegDecodeState& st);
