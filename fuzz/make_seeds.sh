@@ -11,7 +11,7 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-python3 "$here/tests/fixtures/make_$format.py" "$work"
+/usr/bin/python3 "$here/tests/fixtures/make_$format.py" "$work"
 mkdir -p "$out"
 # flags, screen: plain; reduced on a palette and a 16-colour screen; forced to 8 bits;
 # nearest colour with a mask request; reduced with one allocation failing (screen 3*7+2).
@@ -21,7 +21,7 @@ for f in "$work"/*; do
   i=0
   for s in "${setups[@]}"; do
     name="$out/$(basename "$f").$i"
-    { python3 -c "import sys; sys.stdout.buffer.write(bytes.fromhex(sys.argv[1]))" "${s// /}"; cat "$f"; } >"$name"
+    { /usr/bin/python3 -c "import sys; sys.stdout.buffer.write(bytes.fromhex(sys.argv[1]))" "${s// /}"; cat "$f"; } >"$name"
     i=$((i + 1))
   done
 done

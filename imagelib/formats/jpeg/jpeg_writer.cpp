@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "core/checked_size.h"
+#include "core/holders.h"
 #include "core/result_codes.h"
 #include "core/tracked_memory.h"
 #include "formats/jpeg/jpeg_error_trap.h"
@@ -64,41 +65,38 @@ int JpegWriteFile(const wchar_t* path, int quality, const std::uint8_t* bits,
     const std::int64_t height = header->biHeight;
     if (width <= 0 || height <= 0 || width > kMaxJpegDimension || height > kMaxJpegDimension)
         return kOutOfMemory;
-    auto* row = static_cast<JSAMPLE*>(ImageAlloc(static_cast<std::uint32_t>(3 * width)));
-    if (row == nullptr)
+    TrackedBlock row;
+    TrackedBlock state;
+    if (!row.Allocate(static_cast<std::uint64_t>(3 * width)) ||
+        !state.Allocate(sizeof(JpegWriteState)))
         return kOutOfMemory;
-
-    auto* ws = static_cast<JpegWriteState*>(ImageAlloc(sizeof(JpegWriteState)));
-    if (ws == nullptr) {
-        ImageFree(row);
-        return kOutOfMemory;
-    }
+    auto* ws = reinterpret_cast<JpegWriteState*>(state.get());
     jpeg_compress_struct* c = &ws->compressor;
     c->err = JpegInstallErrorTrap(&ws->trap);
     int result = kOk;
-    std::FILE* file = nullptr;
     if (!JpegTrapped(&ws->trap, [&] {
             jpeg_CreateCompress(c, JPEG_LIB_VERSION, sizeof(jpeg_compress_struct));
         })) {
         result = kOutOfMemory;
-    } else if ((file = _wfopen(path, L"wb")) == nullptr) {
-        result = kNotFound;
     } else {
-        const std::uint64_t stride =
-            SourceStride(static_cast<std::uint64_t>(width), paddedRows != 0);
-        if (!JpegTrapped(&ws->trap, [&] {
-                Compress(*ws, file, quality, bits, static_cast<std::uint32_t>(width),
-                         static_cast<std::uint32_t>(height), stride, row);
-            }))
-            result = kWriteError;
+        StdioFile file(_wfopen(path, L"wb"));
+        if (file.get() == nullptr) {
+            result = kNotFound;
+        } else {
+            const std::uint64_t stride =
+                SourceStride(static_cast<std::uint64_t>(width), paddedRows != 0);
+            if (!JpegTrapped(&ws->trap, [&] {
+                    Compress(*ws, file.get(), quality, bits, static_cast<std::uint32_t>(width),
+                             static_cast<std::uint32_t>(height), stride, row.get());
+                }))
+                result = kWriteError;
+            // A file that cannot be closed was not written whole.
+            if (!file.Close() && result == kOk)
+                result = kWriteError;
+        }
     }
     jpeg_destroy(reinterpret_cast<j_common_ptr>(c));
     JpegEndMessages(&ws->trap);
-    // A file that cannot be closed was not written whole.
-    if (file != nullptr && std::fclose(file) != 0 && result == kOk)
-        result = kWriteError;
-    ImageFree(ws);
-    ImageFree(row);
     return result;
 }
 
