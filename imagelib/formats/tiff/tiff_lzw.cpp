@@ -21,7 +21,6 @@ namespace {
 constexpr std::uint32_t kClearCode = 256;
 constexpr std::uint32_t kEndOfInformation = 257;
 constexpr std::uint32_t kFirstCode = 258;
-constexpr std::uint32_t kEndOfData = 65535;  // what the code reader gives past the data
 constexpr int kMinWidth = 9;
 constexpr int kMaxWidth = 12;
 constexpr std::uint32_t kMaxCode = 4096;
@@ -87,45 +86,6 @@ inline std::uint64_t Extend(std::uint64_t prev, std::int64_t prevPos, std::uint8
     return LongWord(prevPos, (top == kShortMax ? kShortMax : LongLength(prev)) + 1);
 }
 
-// The code reader over one strip's bytes: a 64-bit window whose top `bits` bits are the
-// next ones of the data (the bits below them are 0 or the data's own bits that follow).
-struct TiffLzwCodes {
-    const std::uint8_t* p;
-    const std::uint8_t* end;
-    std::uint64_t window;
-    int bits;
-
-    // With 8 bytes left at p: the next code of width bits. The window is topped up to 56
-    // bits or more first, without a branch.
-    std::uint32_t TiffLzwReadCodeFast(int width) {
-        std::uint64_t w;
-        std::memcpy(&w, p, 8);
-        window |= __builtin_bswap64(w) >> bits;
-        p += (63 - bits) >> 3;
-        bits |= 56;
-        const auto code = static_cast<std::uint32_t>(window >> (64 - width));
-        window <<= width;
-        bits -= width;
-        return code;
-    }
-
-    // The next code of width bits, or kEndOfData when fewer bits are left.
-    std::uint32_t TiffLzwReadCode(int width) {
-        if (end - p >= 8)
-            return TiffLzwReadCodeFast(width);
-        while (bits < width && p < end) {
-            window |= std::uint64_t{*p++} << (56 - bits);
-            bits += 8;
-        }
-        if (bits < width)
-            return kEndOfData;
-        const auto code = static_cast<std::uint32_t>(window >> (64 - width));
-        window <<= width;
-        bits -= width;
-        return code;
-    }
-};
-
 // Writes the first n bytes of a known word's string to dst + out, never past n.
 inline void WriteString(std::uint8_t* dst, std::int64_t out, std::uint64_t w, std::uint32_t n) {
     if (ShortWord(w)) {
@@ -153,21 +113,6 @@ inline void CopyLong(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t n
     }
 }
 
-// The decoder's state between codes.
-struct TiffLzwRun {
-    TiffLzwCodes codes;
-    std::uint32_t next;     // kFrozen once the table is full, until a clear
-    std::uint32_t written;  // see TiffLzwDecode
-    std::uint32_t prev;
-    std::uint8_t first;  // the first byte of the previous code's output
-    std::int64_t out;
-    // Where the previous code's string was written, and its word when it was written out
-    // whole and is the string its code stands for in the table (else 0; when not 0, first
-    // is the byte at prevPos).
-    std::int64_t prevPos;
-    std::uint64_t prevWord;
-};
-
 constexpr std::uint32_t kNoCode = 0xFFFFFFFF;
 
 // The code width for the next code to be made: 9 bits up to code 510, 10 from 511 (one
@@ -178,18 +123,18 @@ inline int CodeWidth(std::uint32_t next) {
 
 // The common codes, one after the other: a known string with room to spare, or the string
 // of the code about to be made (the previous one plus its own first byte) when that is
-// short. Returns the first code read that is none of them, or kNoCode when fewer than 8
-// bytes of data are left. The state lives in few locals here (the width follows from
-// next; output places are pointers), so that it stays in registers.
+// short, written below stop. Returns the first code read that is none of them, or kNoCode
+// when fewer than 8 bytes of data are left. The state lives in few locals here (the width
+// follows from next; output places are pointers), so that it stays in registers.
 std::uint32_t TiffLzwDecodeKnown(TiffLzwRun& r, TiffLzwTables* lzw, std::uint8_t* dst,
-                                 std::int64_t expected) {
+                                 std::int64_t stop) {
     TiffLzwCodes codes = r.codes;
     std::uint32_t next = r.next;
     std::uint32_t prev = r.prev;
     std::uint8_t* q = dst + r.out;
     std::uint8_t* prevQ = dst + r.prevPos;
     std::uint64_t prevWord = r.prevWord;
-    std::uint8_t* const qEnd = dst + expected;
+    std::uint8_t* const qEnd = dst + stop;
     std::uint32_t code = kNoCode;
     while (codes.end - codes.p >= 8) {
         code = codes.TiffLzwReadCodeFast(CodeWidth(next));
@@ -249,45 +194,56 @@ void TiffLzwStart(TiffLzwTables* lzw) {
         lzw->word[c] = std::uint64_t{1} << 56 | c;
 }
 
-int TiffLzwDecode(const TiffStripData& in, std::uint8_t* dst, std::int64_t expected,
-                  TiffLzwTables* lzw) {
-    std::uint64_t* const word = lzw->word;
-    std::uint16_t* const prefix = lzw->prefix;
-    std::uint8_t* const suffix = lzw->suffix;
+TiffLzwRun TiffLzwBegin(const TiffStripData& in) {
     // Entries 258 up to written were made by this strip; all others read as 0, as in
     // tables made new for the strip. While there is room for output every entry below next
     // was made, so written is brought up to next only at a clear and where it is read.
-    TiffLzwRun r{
+    return TiffLzwRun{
         TiffLzwCodes{in.bytes, in.bytes + in.size, 0, 0}, kFirstCode, kFirstCode, 0, 0, 0, 0, 0};
+}
+
+int TiffLzwDecode(const TiffStripData& in, std::uint8_t* dst, std::int64_t expected,
+                  TiffLzwTables* lzw) {
+    TiffLzwRun r = TiffLzwBegin(in);
+    const int result = TiffLzwDecodeRun(r, lzw, dst, expected, true);
     // The string stores may write a few bytes past the output so far; what the strip's
     // data leave unfilled reads as 0 all the same.
-    const auto finish = [&](int result) {
-        if (result == kOk && r.out < expected)
-            std::memset(dst + r.out, 0,
-                        static_cast<std::size_t>(std::min<std::int64_t>(expected - r.out, 16)));
-        return result;
-    };
+    if (result == kOk && r.out < expected)
+        std::memset(dst + r.out, 0,
+                    static_cast<std::size_t>(std::min<std::int64_t>(expected - r.out, 16)));
+    return result;
+}
 
+int TiffLzwDecodeRun(TiffLzwRun& r, TiffLzwTables* lzw, std::uint8_t* dst, std::int64_t limit,
+                     bool last) {
+    std::uint64_t* const word = lzw->word;
+    std::uint16_t* const prefix = lzw->prefix;
+    std::uint8_t* const suffix = lzw->suffix;
+    // Short of the strip's end the common codes stop a longest string and its overshoot
+    // before the limit, so that the code they stop at is written whole below.
+    const std::int64_t stop = last ? limit : limit - kTiffLzwWindowSlack / 2;
     for (;;) {
-        std::uint32_t code = TiffLzwDecodeKnown(r, lzw, dst, expected);
+        if (!last && limit - r.out < kTiffLzwWindowSlack)
+            return kTiffLzwWindowFull;
+        std::uint32_t code = TiffLzwDecodeKnown(r, lzw, dst, stop);
         if (code == kNoCode)
             code = r.codes.TiffLzwReadCode(CodeWidth(r.next));
-        if (code == kEndOfData)
+        if (code == kTiffLzwEndOfData)
             return kReadError;
         if (code == kEndOfInformation)
-            return finish(kOk);
+            return kOk;
         if (code == kClearCode) {
             r.written = std::max(r.written, r.next);
             r.next = kFirstCode;
             code = r.codes.TiffLzwReadCode(kMinWidth);
             if (code == kEndOfInformation)
-                return finish(kOk);
-            if (code == kEndOfData)
+                return kOk;
+            if (code == kTiffLzwEndOfData)
                 return kReadError;
             // The code after a clear is taken as a byte, whatever its value.
             r.prevPos = r.out;
-            r.prevWord = code < 256 && r.out < expected ? word[code] : 0;
-            if (r.out < expected)
+            r.prevWord = code < 256 && r.out < limit ? word[code] : 0;
+            if (r.out < limit)
                 dst[r.out++] = static_cast<std::uint8_t>(code);
             r.prev = code;
             r.first = static_cast<std::uint8_t>(code);
@@ -295,7 +251,7 @@ int TiffLzwDecode(const TiffStripData& in, std::uint8_t* dst, std::int64_t expec
         }
         const std::uint32_t next = r.next;
         const bool frozen = next == kFrozen;
-        const std::int64_t room = expected - r.out;
+        const std::int64_t room = limit - r.out;
         const std::int64_t start = r.out;
         std::uint32_t len = 0;  // set when this code's output is its table string, written whole
         if (room <= 0) {
@@ -358,6 +314,19 @@ int TiffLzwDecode(const TiffStripData& in, std::uint8_t* dst, std::int64_t expec
         r.prev = code;
         r.prevPos = start;
         r.prevWord = len != 0 ? WordOf(dst, start, len) : 0;
+    }
+}
+
+void TiffLzwShift(TiffLzwRun& r, TiffLzwTables* lzw, std::int64_t shift) {
+    r.out -= shift;
+    r.prevPos -= shift;
+    // The previous string is written whole at prevPos, which stays in the window.
+    if (r.prevWord != 0 && !ShortWord(r.prevWord))
+        r.prevWord = LongWord(r.prevPos, LongLength(r.prevWord));
+    for (std::uint32_t c = kFirstCode; c < kTiffLzwTableSize; ++c) {
+        const std::uint64_t w = lzw->word[c];
+        if (WordTop(w) == kLongWord)
+            lzw->word[c] = LongOffset(w) < shift ? 0 : w - static_cast<std::uint64_t>(shift);
     }
 }
 
