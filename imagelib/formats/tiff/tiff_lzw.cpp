@@ -126,8 +126,9 @@ inline int CodeWidth(std::uint32_t next) {
 // short, written below stop. Returns the first code read that is none of them, or kNoCode
 // when fewer than 8 bytes of data are left. The state lives in few locals here (the width
 // follows from next; output places are pointers), so that it stays in registers.
-std::uint32_t TiffLzwDecodeKnown(TiffLzwRun& r, TiffLzwTables* lzw, std::uint8_t* dst,
-                                 std::int64_t stop) {
+[[gnu::always_inline]] inline std::uint32_t TiffLzwDecodeKnown(TiffLzwRun& r, TiffLzwTables* lzw,
+                                                               std::uint8_t* dst,
+                                                               std::int64_t stop) {
     TiffLzwCodes codes = r.codes;
     std::uint32_t next = r.next;
     std::uint32_t prev = r.prev;
@@ -187,35 +188,11 @@ std::uint32_t TiffLzwDecodeKnown(TiffLzwRun& r, TiffLzwTables* lzw, std::uint8_t
     return code;
 }
 
-}  // namespace
-
-void TiffLzwStart(TiffLzwTables* lzw) {
-    for (std::uint32_t c = 0; c < 256; ++c)
-        lzw->word[c] = std::uint64_t{1} << 56 | c;
-}
-
-TiffLzwRun TiffLzwBegin(const TiffStripData& in) {
-    // Entries 258 up to written were made by this strip; all others read as 0, as in
-    // tables made new for the strip. While there is room for output every entry below next
-    // was made, so written is brought up to next only at a clear and where it is read.
-    return TiffLzwRun{
-        TiffLzwCodes{in.bytes, in.bytes + in.size, 0, 0}, kFirstCode, kFirstCode, 0, 0, 0, 0, 0};
-}
-
-int TiffLzwDecode(const TiffStripData& in, std::uint8_t* dst, std::int64_t expected,
-                  TiffLzwTables* lzw) {
-    TiffLzwRun r = TiffLzwBegin(in);
-    const int result = TiffLzwDecodeRun(r, lzw, dst, expected, true);
-    // The string stores may write a few bytes past the output so far; what the strip's
-    // data leave unfilled reads as 0 all the same.
-    if (result == kOk && r.out < expected)
-        std::memset(dst + r.out, 0,
-                    static_cast<std::size_t>(std::min<std::int64_t>(expected - r.out, 16)));
-    return result;
-}
-
-int TiffLzwDecodeRun(TiffLzwRun& r, TiffLzwTables* lzw, std::uint8_t* dst, std::int64_t limit,
-                     bool last) {
+// The decoder proper, on a run that is a local of its one caller, so that the compiler
+// keeps the run's fields in registers rather than in the caller's memory; one copy for
+// the strip's last window (or the whole strip) and one for a window short of it.
+template <bool last>
+int DecodeCodes(TiffLzwRun& r, TiffLzwTables* lzw, std::uint8_t* dst, std::int64_t limit) {
     std::uint64_t* const word = lzw->word;
     std::uint16_t* const prefix = lzw->prefix;
     std::uint8_t* const suffix = lzw->suffix;
@@ -315,6 +292,49 @@ int TiffLzwDecodeRun(TiffLzwRun& r, TiffLzwTables* lzw, std::uint8_t* dst, std::
         r.prevPos = start;
         r.prevWord = len != 0 ? WordOf(dst, start, len) : 0;
     }
+}
+
+// The decoder on a copy of the run, which is written back at the end. Each kind is a
+// function of its own: both in one function made the common codes' loop slower.
+template <bool last>
+[[gnu::noinline]] int DecodeOn(TiffLzwRun& r, TiffLzwTables* lzw, std::uint8_t* dst,
+                               std::int64_t limit) {
+    TiffLzwRun run = r;
+    const int result = DecodeCodes<last>(run, lzw, dst, limit);
+    r = run;
+    return result;
+}
+
+}  // namespace
+
+void TiffLzwStart(TiffLzwTables* lzw) {
+    for (std::uint32_t c = 0; c < 256; ++c)
+        lzw->word[c] = std::uint64_t{1} << 56 | c;
+}
+
+TiffLzwRun TiffLzwBegin(const TiffStripData& in) {
+    // Entries 258 up to written were made by this strip; all others read as 0, as in
+    // tables made new for the strip. While there is room for output every entry below next
+    // was made, so written is brought up to next only at a clear and where it is read.
+    return TiffLzwRun{
+        TiffLzwCodes{in.bytes, in.bytes + in.size, 0, 0}, kFirstCode, kFirstCode, 0, 0, 0, 0, 0};
+}
+
+int TiffLzwDecode(const TiffStripData& in, std::uint8_t* dst, std::int64_t expected,
+                  TiffLzwTables* lzw) {
+    TiffLzwRun r = TiffLzwBegin(in);
+    const int result = TiffLzwDecodeRun(r, lzw, dst, expected, true);
+    // The string stores may write a few bytes past the output so far; what the strip's
+    // data leave unfilled reads as 0 all the same.
+    if (result == kOk && r.out < expected)
+        std::memset(dst + r.out, 0,
+                    static_cast<std::size_t>(std::min<std::int64_t>(expected - r.out, 16)));
+    return result;
+}
+
+int TiffLzwDecodeRun(TiffLzwRun& r, TiffLzwTables* lzw, std::uint8_t* dst, std::int64_t limit,
+                     bool last) {
+    return last ? DecodeOn<true>(r, lzw, dst, limit) : DecodeOn<false>(r, lzw, dst, limit);
 }
 
 void TiffLzwShift(TiffLzwRun& r, TiffLzwTables* lzw, std::int64_t shift) {
