@@ -124,8 +124,9 @@ inline int CodeWidth(std::uint32_t next) {
 // The common codes, one after the other: a known string with room to spare, or the string
 // of the code about to be made (the previous one plus its own first byte) when that is
 // short, written below stop. Returns the first code read that is none of them, or kNoCode
-// when fewer than 8 bytes of data are left. The state lives in few locals here (the width
-// follows from next; output places are pointers), so that it stays in registers.
+// when the data or the room left are too few for the checks below. The state lives in few
+// locals here (the width follows from next; output places are pointers), so that it stays
+// in registers.
 [[gnu::always_inline]] inline std::uint32_t TiffLzwDecodeKnown(TiffLzwRun& r, TiffLzwTables* lzw,
                                                                std::uint8_t* dst,
                                                                std::int64_t stop) {
@@ -137,45 +138,56 @@ inline int CodeWidth(std::uint32_t next) {
     std::uint64_t prevWord = r.prevWord;
     std::uint8_t* const qEnd = dst + stop;
     std::uint32_t code = kNoCode;
-    while (codes.end - codes.p >= 8) {
-        code = codes.TiffLzwReadCodeFast(CodeWidth(next));
-        std::uint64_t w;
-        if (code < next) {
-            w = lzw->word[code];
-        } else if (code == next && next != kFrozen && WordTop(prevWord) - 1 < kShortMax - 1) {
-            w = Extend(prevWord, 0, static_cast<std::uint8_t>(prevWord));
-        } else {
+    for (;;) {
+        // A batch of codes that need no bounds checked one by one: the reader holds at most
+        // 63 bits and a code takes at most 12, so that after k codes it has moved at most
+        // 8 + 1.5 k bytes on and still finds 8 bytes to load; and a short string, stored as
+        // 8 bytes, moves the output at most 7 on.
+        std::int64_t batch = std::min((codes.end - codes.p - 16) * 2 / 3, (qEnd - q) / 8);
+        if (batch <= 0)
             break;
+        for (; batch > 0; --batch) {
+            code = codes.TiffLzwReadCodeFast(CodeWidth(next));
+            std::uint64_t w;
+            if (code < next) {
+                w = lzw->word[code];
+            } else if (code == next && next != kFrozen && WordTop(prevWord) - 1 < kShortMax - 1) {
+                w = Extend(prevWord, 0, static_cast<std::uint8_t>(prevWord));
+            } else {
+                break;
+            }
+            std::uint32_t len = WordTop(w);
+            std::uint8_t first;
+            if (len - 1 < kShortMax) {
+                std::memcpy(q, &w, 8);
+                first = static_cast<std::uint8_t>(w);
+            } else if (len == kLongWord) {
+                len = LongLength(w);
+                if (qEnd - q < std::int64_t{len} + 16)
+                    break;
+                const std::uint8_t* src = dst + LongOffset(w);
+                first = src[0];
+                CopyLong(q, src, len);
+                // The room left is no longer what the batch was sized by.
+                batch = 1;
+            } else {
+                break;
+            }
+            // While the table is full this makes entry kFrozen over and over, which nothing
+            // reads: it is never below next, and never counted as made.
+            lzw->word[next] = Extend(prevWord, prevQ - dst, first);
+            lzw->prefix[next] = static_cast<std::uint16_t>(prev);
+            lzw->suffix[next] = first;
+            if (next != kFrozen)
+                ++next;
+            prev = code;
+            prevQ = q;
+            prevWord = w;
+            q += len;
+            code = kNoCode;
         }
-        std::uint32_t len = WordTop(w);
-        std::uint8_t first;
-        if (len - 1 < kShortMax) {
-            if (qEnd - q < 8)
-                break;
-            std::memcpy(q, &w, 8);
-            first = static_cast<std::uint8_t>(w);
-        } else if (len == kLongWord) {
-            len = LongLength(w);
-            if (qEnd - q < std::int64_t{len} + 16)
-                break;
-            const std::uint8_t* src = dst + LongOffset(w);
-            first = src[0];
-            CopyLong(q, src, len);
-        } else {
+        if (code != kNoCode)
             break;
-        }
-        // While the table is full this makes entry kFrozen over and over, which nothing
-        // reads: it is never below next, and never counted as made.
-        lzw->word[next] = Extend(prevWord, prevQ - dst, first);
-        lzw->prefix[next] = static_cast<std::uint16_t>(prev);
-        lzw->suffix[next] = first;
-        if (next != kFrozen)
-            ++next;
-        prev = code;
-        prevQ = q;
-        prevWord = w;
-        q += len;
-        code = kNoCode;
     }
     r.codes = codes;
     r.next = next;
