@@ -1,12 +1,12 @@
 // The TIFF directory reader. Every read goes through the stream's checked reader: bytes
-// missing at the end of the data read as 0, and an entry holds only the values that lie
-// inside the data, so no look-up ever reads outside what the file holds.
+// missing at the end of the data read as 0. An entry points at its values in the data and
+// holds only those that lie inside it, so no look-up ever reads outside what the file
+// holds, and a directory whose entries declare billions of values costs nothing more.
 #include "formats/tiff/tiff_directory.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "core/checked_size.h"
 #include "core/stream_reader.h"
 #include "core/tracked_memory.h"
 
@@ -40,38 +40,6 @@ std::uint32_t U32Of(const std::uint8_t* p, bool bigEndian) {
     return bigEndian ? LoadU32BE(p) : LoadU32LE(p);
 }
 
-// Loads held values of the entry's type from the cursor into values, in host order.
-void LoadValues(ImageMemStream* s, bool bigEndian, std::uint16_t type, std::uint32_t held,
-                void* values) {
-    switch (type) {
-        case kTiffShort:
-        case kTiffSShort: {
-            auto* v = static_cast<std::uint16_t*>(values);
-            for (std::uint32_t i = 0; i < held; ++i)
-                v[i] = TiffReadU16(s, bigEndian);
-            break;
-        }
-        case kTiffLong:
-        case kTiffSLong: {
-            auto* v = static_cast<std::uint32_t*>(values);
-            for (std::uint32_t i = 0; i < held; ++i)
-                v[i] = TiffReadU32(s, bigEndian);
-            break;
-        }
-        case kTiffRational:
-        case kTiffSRational: {
-            auto* v = static_cast<std::uint32_t*>(values);
-            for (std::uint32_t i = 0; i < held; ++i)
-                TiffReadRational(s, bigEndian, &v[2 * i], &v[2 * i + 1]);
-            break;
-        }
-        default:
-            ReadZeroFilled(s, static_cast<std::uint8_t*>(values),
-                           std::int64_t{held} * TiffTypeSize(type));
-            break;
-    }
-}
-
 }  // namespace
 
 std::uint16_t TiffReadU16(ImageMemStream* s, bool bigEndian) {
@@ -84,12 +52,6 @@ std::uint32_t TiffReadU32(ImageMemStream* s, bool bigEndian) {
     std::uint8_t b[4];
     ReadZeroFilled(s, b, sizeof b);
     return U32Of(b, bigEndian);
-}
-
-void TiffReadRational(ImageMemStream* s, bool bigEndian, std::uint32_t* numerator,
-                      std::uint32_t* denominator) {
-    *numerator = TiffReadU32(s, bigEndian);
-    *denominator = TiffReadU32(s, bigEndian);
 }
 
 std::uint32_t TiffTypeSize(std::uint16_t type) {
@@ -110,46 +72,44 @@ std::uint32_t TiffTypeSize(std::uint16_t type) {
     }
 }
 
-int TiffReadEntry(ImageMemStream* s, bool bigEndian, TiffEntry* entry) {
+void TiffReadEntry(ImageMemStream* s, bool bigEndian, TiffEntry* entry) {
     const std::int64_t at = StreamReader(s).Position();
     std::uint8_t raw[kEntryBytes];
     ReadZeroFilled(s, raw, sizeof raw);
-    *entry = TiffEntry{U16Of(raw, bigEndian), U16Of(raw + 2, bigEndian), U32Of(raw + 4, bigEndian),
-                       0, nullptr};
+    *entry = TiffEntry{U16Of(raw, bigEndian),
+                       U16Of(raw + 2, bigEndian),
+                       U32Of(raw + 4, bigEndian),
+                       0,
+                       0,
+                       nullptr,
+                       bigEndian};
+    // The next entry follows this one's value field.
+    SeekOrEnd(s, static_cast<std::uint64_t>(at) + kEntryBytes);
     // Private tags are never looked up: their values are passed over unread.
     if (entry->tag >= kTiffFirstPrivateTag)
-        return kTiffDirOk;
+        return;
     std::uint64_t count = entry->count;
     // A ColorMap count that is not a multiple of 3 counts the values of one colour.
     if (entry->tag == kColorMapTag && count % 3 != 0)
         count *= 3;
     entry->count = static_cast<std::uint32_t>(std::min<std::uint64_t>(count, UINT32_MAX));
     if (entry->type == kTiffFloat || entry->type == kTiffDouble || entry->count == 0)
-        return kTiffDirOk;
+        return;
     const std::uint32_t typeSize = TiffTypeSize(entry->type);
     const std::uint64_t size = std::uint64_t{entry->count} * typeSize;
     // Up to 4 bytes lie in the value field itself, more at the offset it holds. Only the
-    // values that lie inside the data are held (a value cut off at the end of the data
-    // has its missing bytes 0).
+    // values that lie inside the data are held.
     const std::uint64_t field = static_cast<std::uint64_t>(at) + kEntryBytes - kValueFieldBytes;
     const std::uint64_t start = size > kValueFieldBytes ? U32Of(raw + 8, bigEndian) : field;
-    const auto dataSize = static_cast<std::uint64_t>(StreamReader(s).Size());
-    const std::uint64_t present = start < dataSize ? dataSize - start : 0;
-    const std::uint64_t held =
-        std::min<std::uint64_t>(entry->count, (present + typeSize - 1) / typeSize);
-    if (held > 0) {
-        if (!FitsBlock(held * typeSize))
-            return kTiffDirNoMemory;
-        entry->values = ImageAlloc(static_cast<std::uint32_t>(held * typeSize));
-        if (entry->values == nullptr)
-            return kTiffDirNoMemory;
-        entry->held = static_cast<std::uint32_t>(held);
-        SeekOrEnd(s, start);
-        LoadValues(s, bigEndian, entry->type, entry->held, entry->values);
-    }
-    // The next entry follows this one's value field.
-    SeekOrEnd(s, static_cast<std::uint64_t>(at) + kEntryBytes);
-    return kTiffDirOk;
+    StreamReader r(s);
+    const auto dataSize = static_cast<std::uint64_t>(r.Size());
+    if (start >= dataSize)
+        return;
+    // Both are below the data's size, which fits 32 bits.
+    const std::uint64_t bytes = std::min(size, dataSize - start);
+    entry->held = static_cast<std::uint32_t>((bytes + typeSize - 1) / typeSize);
+    entry->bytes = static_cast<std::uint32_t>(bytes);
+    entry->values = s->base + start;
 }
 
 int TiffReadDirectory(ImageMemStream* s, bool bigEndian, TiffDirectory** out) {
@@ -163,13 +123,8 @@ int TiffReadDirectory(ImageMemStream* s, bool bigEndian, TiffDirectory** out) {
         ImageFree(d);
         return kTiffDirTooManyEntries;
     }
-    for (int i = 0; i < count; ++i) {
-        const int r = TiffReadEntry(s, bigEndian, &d->entries[i]);
-        if (r != kTiffDirOk) {
-            TiffFreeDirectory(d, i);
-            return r;
-        }
-    }
+    for (int i = 0; i < count; ++i)
+        TiffReadEntry(s, bigEndian, &d->entries[i]);
     d->entryCount = static_cast<std::uint16_t>(std::max<int>(count, 0));
     *out = d;
     return kTiffDirOk;
@@ -228,18 +183,25 @@ const TiffEntry* TiffFindTag(const TiffDirectory* d, std::uint16_t tag) {
 std::int32_t TiffEntryValue(const TiffEntry* e, std::uint32_t i) {
     if (i >= e->held)
         return 0;
+    const std::uint32_t size = TiffTypeSize(e->type);
+    // i is below held, so the value starts inside the held bytes; a value cut off at the
+    // end of the data has its missing bytes 0.
+    const std::uint64_t at = std::uint64_t{i} * size;
+    std::uint8_t b[4] = {};
+    if (size <= sizeof b)
+        std::memcpy(b, e->values + at, std::min<std::uint64_t>(size, e->bytes - at));
     switch (e->type) {
         case kTiffByte:
-            return static_cast<const std::uint8_t*>(e->values)[i];
+            return b[0];
         case kTiffSByte:
-            return static_cast<const std::int8_t*>(e->values)[i];
+            return static_cast<std::int8_t>(b[0]);
         case kTiffShort:
-            return static_cast<const std::uint16_t*>(e->values)[i];
+            return U16Of(b, e->bigEndian);
         case kTiffSShort:
-            return static_cast<const std::int16_t*>(e->values)[i];
+            return static_cast<std::int16_t>(U16Of(b, e->bigEndian));
         case kTiffLong:
         case kTiffSLong:
-            return static_cast<std::int32_t>(static_cast<const std::uint32_t*>(e->values)[i]);
+            return static_cast<std::int32_t>(U32Of(b, e->bigEndian));
         default:
             return 0;
     }
@@ -254,25 +216,14 @@ std::int32_t TiffTagValue(const TiffDirectory* d, std::uint16_t tag, std::int32_
     return e != nullptr ? TiffEntryFirstValue(e) : fallback;
 }
 
-void TiffFreeEntryValues(TiffEntry* e) {
-    ImageFree(e->values);
-    e->values = nullptr;
-    e->held = 0;
-}
-
-void TiffFreeDirectory(TiffDirectory* d, int n) {
-    if (d == nullptr)
-        return;
-    for (int i = 0; i < n && i < kTiffMaxEntries; ++i)
-        TiffFreeEntryValues(&d->entries[i]);
+void TiffFreeDirectory(TiffDirectory* d) {
     ImageFree(d);
 }
 
 void TiffFreeFile(TiffFile* f) {
     if (f == nullptr)
         return;
-    if (f->directory != nullptr)
-        TiffFreeDirectory(f->directory, f->directory->entryCount);
+    TiffFreeDirectory(f->directory);
     ImageFree(f);
 }
 

@@ -1,6 +1,8 @@
-// The TIFF directory reader: the file header and one image file directory, every entry's
-// values loaded in host order, and the look-ups the driver asks of them. Nothing is kept
-// between calls; the caller frees what it opened.
+// The TIFF directory reader: the file header and one image file directory, and the
+// look-ups the driver asks of it. An entry's values are read where they lie in the
+// stream's data, when they are looked up: a directory costs its own record whatever its
+// entries declare. Nothing is kept between calls; the caller frees what it opened, and
+// keeps the stream while the directory is in use.
 #pragma once
 
 #include <cstdint>
@@ -42,7 +44,11 @@ struct TiffEntry {
     // Values present in the file, at most count: those beyond the end of the data, and
     // all of a private tag's or a FLOAT or DOUBLE entry's, are not held and read as 0.
     std::uint32_t held;
-    void* values;  // held values in host order (tracked block), or null when none
+    // The held values' bytes in the data (the last value may be cut off by the end of the
+    // data: its missing bytes read as 0), and where the first lies; null when none.
+    std::uint32_t bytes;
+    const std::uint8_t* values;
+    bool bigEndian;
 };
 
 struct TiffDirectory {
@@ -59,8 +65,6 @@ struct TiffFile {
 // Values of the file's byte order; missing bytes at the end of the data read as 0.
 std::uint16_t TiffReadU16(ImageMemStream* s, bool bigEndian);
 std::uint32_t TiffReadU32(ImageMemStream* s, bool bigEndian);
-void TiffReadRational(ImageMemStream* s, bool bigEndian, std::uint32_t* numerator,
-                      std::uint32_t* denominator);
 std::uint32_t TiffTypeSize(std::uint16_t type);
 
 // Opens the file at the stream's cursor and reads directory number index (0 for the
@@ -68,7 +72,8 @@ std::uint32_t TiffTypeSize(std::uint16_t type);
 // kTiffDirTooManyEntries, kTiffDirMissing with nothing left allocated.
 int TiffOpenDirectory(ImageMemStream* s, int index, TiffFile** out);
 int TiffReadDirectory(ImageMemStream* s, bool bigEndian, TiffDirectory** out);
-int TiffReadEntry(ImageMemStream* s, bool bigEndian, TiffEntry* entry);
+// The entry at the cursor; the cursor moves on to the next one.
+void TiffReadEntry(ImageMemStream* s, bool bigEndian, TiffEntry* entry);
 // Passes over the directory at the cursor to the next one; false when there is none.
 bool TiffSkipDirectory(ImageMemStream* s, bool bigEndian);
 
@@ -80,8 +85,7 @@ std::int32_t TiffEntryFirstValue(const TiffEntry* e);
 // The tag's first value, or fallback when the tag is absent.
 std::int32_t TiffTagValue(const TiffDirectory* d, std::uint16_t tag, std::int32_t fallback);
 
-void TiffFreeEntryValues(TiffEntry* e);
-void TiffFreeDirectory(TiffDirectory* d, int n);
+void TiffFreeDirectory(TiffDirectory* d);
 void TiffFreeFile(TiffFile* f);
 
 struct TiffFileDeleter {

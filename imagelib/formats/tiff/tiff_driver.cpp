@@ -10,8 +10,8 @@
 #include <cstring>
 
 #include "core/checked_size.h"
-#include "core/load_flags.h"
 #include "core/mem_stream.h"
+#include "engine/serial_engine.h"
 #include "formats/tiff/tiff_codes.h"
 #include "formats/tiff/tiff_directory.h"
 #include "formats/tiff/tiff_state.h"
@@ -24,8 +24,6 @@ constexpr std::uint32_t kCcittT4 = 3;
 constexpr std::uint32_t kCcittT6 = 4;
 constexpr std::uint32_t kTransparencyMask = 4;
 constexpr std::uint32_t kYCbCr = 6;
-
-constexpr std::uint64_t kMaxSampleBytes = 4 * kMaxImagePixels;
 
 enum Phase : std::uint32_t { kPhaseRead = 0, kPhasePad = 1, kPhaseSwap = 2, kPhaseDone = 3 };
 
@@ -168,15 +166,6 @@ int ReadTags(const TiffDirectory* d, ImageInfo* info, TiffImage& t) {
     const std::int64_t h = TiffEntryFirstValue(height);
     const bool sizeAllowed = w > 0 && h > 0 && ImageSizeAllowed(w, h);
     t.samples = TagU32(d, kTagSamplesPerPixel, 1);
-    // Every sample of the image is decoded, the extra ones too: their bytes may be at most
-    // four per pixel of the largest image, so that no declared sample count makes a load
-    // allocate or work beyond what an image of four samples could.
-    std::uint64_t sampleBytes = 0;
-    const bool samplesAllowed =
-        sizeAllowed &&
-        CheckedMul(static_cast<std::uint64_t>(w) * static_cast<std::uint64_t>(h), t.samples,
-                   &sampleBytes) &&
-        sampleBytes <= kMaxSampleBytes;
     t.photometric = TagU32(d, kTagPhotometric, kTiffBlackIsZero);
     // A RowsPerStrip of 0 or beyond the height makes the whole image one strip.
     const std::int64_t rowsPerStrip = TiffTagValue(d, kTagRowsPerStrip, 0);
@@ -209,7 +198,7 @@ int ReadTags(const TiffDirectory* d, ImageInfo* info, TiffImage& t) {
     if (t.predictor != 1 && !(t.compression == kTiffCompressionLzw && t.bitsPerSample == 8 &&
                               (t.samples == 1 || t.samples >= 3)))
         return kTiffBadPredictor;
-    if (!samplesAllowed)
+    if (!sizeAllowed)
         return kOutOfMemory;
     info->width = static_cast<std::int32_t>(w);
     info->height = static_cast<std::int32_t>(h);
@@ -229,14 +218,6 @@ int DirectoryCode(int r) {
         default:
             return kOutOfMemory;
     }
-}
-
-// The reducer reports the second half of the percent when it will reduce: any image but a
-// 4-bit one, which it reduces only for a palette display.
-std::uint32_t Passes(const SerialImageContext* ctx) {
-    const bool reduced = (ctx->flags & kFlagReduce) != 0 &&
-                         (ctx->info.bitsPerPixel != 4 || ctx->info.displayClass == 8);
-    return reduced ? 2 : 1;
 }
 
 }  // namespace
@@ -271,7 +252,6 @@ int TiffDecodeStep(SerialImageContext* ctx, int abort) {
         return kStepDone;
     ImageInfo& info = ctx->info;
     TiffImage& t = DriverState<TiffImage>(&info);
-    t.passes = Passes(ctx);
     const std::int64_t width = info.width;
     const std::int64_t height = info.height;
     const std::int64_t rowBytes = (width * info.bitsPerPixel + 7) / 8;
@@ -279,9 +259,9 @@ int TiffDecodeStep(SerialImageContext* ctx, int abort) {
     // The unpadded rows are read to the end of the padded image's room, then moved down to
     // their padded places.
     const std::int64_t pad = (stride - rowBytes) * height;
-    const auto percent = [&](int thirds) {
-        info.percent = static_cast<std::int32_t>(thirds * 100 / (3 * t.passes));
-    };
+    // A third of the decoding per phase; the engine's helper leaves the second half to a
+    // colour reduction that follows.
+    const auto percent = [&](int thirds) { info.percent = ImageDecodePercent(ctx, thirds, 3); };
     switch (t.phase) {
         case kPhaseRead: {
             const int r = TiffReadImage(ctx->stream, info, t, ctx->bits + pad);

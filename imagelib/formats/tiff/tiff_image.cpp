@@ -1,7 +1,10 @@
-// The whole TIFF image read strip by strip into unpadded rows, bottom row first: planes of
-// planar RGB interleaved, extra samples dropped, CMYK turned into RGB.
+// The whole TIFF image read strip by strip into unpadded rows, bottom row first. Strips
+// of grey, palette and RGB images are decoded straight into their rows; the planes of
+// planar RGB, RGB with extra samples and CMYK are decoded a window at a time and
+// converted on the way, so that no strip or plane is held beside the image.
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <memory>
 
 #include "core/checked_size.h"
@@ -22,107 +25,221 @@ struct BlockDeleter {
 template <class T>
 using Block = std::unique_ptr<T, BlockDeleter>;
 
-// A tracked block of n elements, or null when n is 0 or does not fit one block.
+// A tracked block of one T, or null.
 template <class T>
-Block<T> AllocBlock(std::uint64_t n) {
-    std::uint64_t bytes;
-    if (n == 0 || !CheckedMul(n, sizeof(T), &bytes) || !FitsBlock(bytes))
-        return nullptr;
-    return Block<T>(static_cast<T*>(ImageAlloc(static_cast<std::uint32_t>(bytes))));
+Block<T> AllocBlock() {
+    return Block<T>(static_cast<T*>(ImageAlloc(sizeof(T))));
 }
 
-// What one read of the image needs, beside the TiffImage fields it reads (samples is set to
-// 1 while the planes of planar RGB are read).
-struct TiffReader {
-    ImageMemStream* s;
-    std::int64_t width;
-    std::int64_t height;
-    TiffImage t;
-    TiffStrips strips;
-    TiffLzwTables* lzw;
-    Block<std::uint8_t> pixels;  // strips decoded before their samples are converted
-    std::uint64_t pixelsSize;
+// Where each strip's data lie: the offsets and byte counts copied at the header, or for
+// 400 strips and more the directory's entries, read where they lie in the data.
+class StripPlaces {
+  public:
+    StripPlaces(ImageMemStream* s, const TiffImage& t) : s_(s), t_(t) {}
+
+    // 0, or 1 when the directory cannot be read again.
+    int Open() {
+        if (t_.stripCount < kTiffStoredStrips)
+            return kOk;
+        ImageMemStreamSeek(s_, 0, kSeekSet);
+        TiffFile* raw = nullptr;
+        if (TiffOpenDirectory(s_, 0, &raw) != kTiffDirOk)
+            return kOutOfMemory;
+        file_.reset(raw);
+        offsets_ = TiffFindTag(file_->directory, kTagStripOffsets);
+        byteCounts_ = TiffFindTag(file_->directory, kTagStripByteCounts);
+        return kOk;
+    }
+
+    // The strip's bytes: from its offset to its byte count's end or the end of the data.
+    TiffStripData Data(std::uint32_t strip) const {
+        StreamReader r(s_);
+        const auto size = static_cast<std::uint64_t>(r.Size());
+        const std::uint64_t offset =
+            strip < t_.stripCount ? Value(offsets_, t_.stripOffsets, strip) : size;
+        if (offset >= size)
+            return TiffStripData{nullptr, 0};
+        std::uint64_t end = size;
+        if (t_.hasByteCounts)
+            end = std::min(size, offset + Value(byteCounts_, t_.stripByteCounts, strip));
+        return TiffStripData{s_->base + offset, static_cast<std::int64_t>(end - offset)};
+    }
+
+  private:
+    std::uint64_t Value(const TiffEntry* e, const std::uint32_t* stored, std::uint32_t i) const {
+        if (t_.stripCount < kTiffStoredStrips)
+            return stored[i];
+        return e != nullptr ? static_cast<std::uint32_t>(TiffEntryValue(e, i)) : 0;
+    }
+
+    ImageMemStream* s_;
+    const TiffImage& t_;
+    TiffFilePtr file_;
+    const TiffEntry* offsets_ = nullptr;
+    const TiffEntry* byteCounts_ = nullptr;
 };
 
-TiffStripData StripData(const TiffReader& rd, std::uint32_t strip) {
-    StreamReader r(rd.s);
-    const std::uint64_t size = static_cast<std::uint64_t>(r.Size());
-    const std::uint64_t offset = strip < rd.strips.count ? rd.strips.offsets[strip] : size;
-    if (offset >= size)
-        return TiffStripData{nullptr, 0};
-    std::uint64_t end = size;
-    if (rd.strips.byteCounts != nullptr)
-        end = std::min(size, offset + rd.strips.byteCounts[strip]);
-    return TiffStripData{rd.s->base + offset, static_cast<std::int64_t>(end - offset)};
-}
+// What one read of the image needs beside the TiffImage fields.
+struct TiffReader {
+    std::int64_t width;
+    std::int64_t height;
+    const TiffImage& t;
+    const StripPlaces& strips;
+    TiffLzwTables* lzw;
+    std::uint8_t* window;  // for converted strips (kTiffWindowBytes), else null
+};
 
-// A block for a strip's samples before conversion, kept for the next strips (the first
-// strip is the largest, so it is made once per image).
-std::uint8_t* PixelBlock(TiffReader& rd, std::uint64_t bytes) {
-    if (rd.pixels == nullptr || rd.pixelsSize < bytes) {
-        rd.pixels = AllocBlock<std::uint8_t>(bytes);
-        rd.pixelsSize = rd.pixels != nullptr ? bytes : 0;
-    }
-    return rd.pixels.get();
-}
+// How a converted strip's pixels become the image's: which of each pixel's samples are
+// used and where the result goes.
+enum class Conversion {
+    kPlane,  // one byte per pixel, one of the three bytes of a 24-bit pixel
+    kRgb,    // the first three samples, stored blue, green, red
+    kCmyk,   // c, m, y, k: red = 255 - c - k (0 when negative), and so on
+};
 
-int TiffReadStrip(TiffReader& rd, std::uint32_t strip, std::uint8_t* dst, std::int64_t expected,
-                  std::int64_t rows) {
-    const TiffImage& t = rd.t;
-    const TiffStripData in = StripData(rd, strip);
-    const std::int64_t pixels = rd.width * rows;
-    const bool cmyk = t.photometric == kTiffSeparated;
-    if (!cmyk && !(t.photometric == kTiffRgb && t.samples >= 4))
-        return TiffDecodeStrip(in, t.compression, t.predictor, t.samples, rd.width, dst, expected,
-                               rd.lzw);
-    std::uint64_t bytes;
-    if (!CheckedMul(t.samples, static_cast<std::uint64_t>(pixels), &bytes))
-        return kOutOfMemory;
-    std::uint8_t* src = PixelBlock(rd, bytes);
-    if (src == nullptr)
-        return kOutOfMemory;
-    // As a block made for this strip alone: what its data do not fill reads as 0.
-    std::memset(src, 0, static_cast<std::size_t>(bytes));
-    const int r = TiffDecodeStrip(in, t.compression, t.predictor, t.samples, rd.width, src,
-                                  static_cast<std::int64_t>(bytes), rd.lzw);
-    if (r != kOk)
-        return r;
-    const std::uint32_t n = t.samples;
-    if (cmyk) {
-        for (std::int64_t i = 0; i < pixels; ++i, src += 4, dst += 3) {
-            const int k = src[3];
-            dst[0] = static_cast<std::uint8_t>(std::max(0, 255 - src[0] - k));
-            dst[1] = static_cast<std::uint8_t>(std::max(0, 255 - src[1] - k));
-            dst[2] = static_cast<std::uint8_t>(std::max(0, 255 - src[2] - k));
-        }
-    } else {
-        for (std::int64_t i = 0; i < pixels; ++i, src += n, dst += 3) {
-            dst[0] = src[0];
-            dst[1] = src[1];
-            dst[2] = src[2];
+// The pixels of one converted strip as its bytes arrive: horizontal differencing is
+// undone on the way (each used sample adds the same sample of the pixel before it in the
+// row; unused samples do not affect them), and each complete pixel is stored.
+class PixelSink final : public TiffStripSink {
+  public:
+    struct Target {
+        std::uint8_t* dst;  // the image's unpadded rows, bottom row first
+        std::int64_t rowBytes;
+        std::int64_t height;
+        bool flip;              // the file's first row is the top one
+        std::int64_t firstRow;  // the file row of the strip's first row
+        int slot;               // kPlane: the byte of the 24-bit pixel
+    };
+
+    PixelSink(const TiffReader& rd, Conversion kind, std::uint64_t samples, std::int64_t rows,
+              const Target& target)
+        : kind_(kind),
+          samples_(samples),
+          keep_(kind == Conversion::kPlane ? 1
+                : kind == Conversion::kRgb ? 3
+                                           : 4),
+          predict_(rd.t.predictor == kTiffHorizontalDifferencing &&
+                   rd.t.compression == kTiffCompressionLzw),
+          width_(rd.width),
+          rows_(rows),
+          target_(target) {}
+
+    void Take(const std::uint8_t* bytes, std::int64_t n) override {
+        std::int64_t i = 0;
+        while (i < n && y_ < rows_) {
+            if (k_ < keep_) {
+                Sample(bytes[i++]);
+            } else {
+                const auto skip = static_cast<std::int64_t>(
+                    std::min<std::uint64_t>(static_cast<std::uint64_t>(n - i), samples_ - k_));
+                i += skip;
+                k_ += static_cast<std::uint64_t>(skip);
+            }
+            if (k_ == samples_)
+                Emit();
         }
     }
-    return kOk;
-}
+
+    void TakeZeros(std::int64_t n) override {
+        while (n > 0 && y_ < rows_) {
+            if (k_ == 0 && static_cast<std::uint64_t>(n) >= samples_) {
+                // Whole pixels of zeros, never more than the strip has left.
+                const std::int64_t left = (rows_ - y_) * width_ - x_;
+                const std::int64_t m = std::min(
+                    left, static_cast<std::int64_t>(static_cast<std::uint64_t>(n) / samples_));
+                for (std::int64_t j = 0; j < m; ++j) {
+                    for (std::uint32_t s = 0; s < keep_; ++s)
+                        Sample(0);
+                    Emit();
+                }
+                n -= m * static_cast<std::int64_t>(samples_);
+                continue;
+            }
+            if (k_ < keep_) {
+                Sample(0);
+                --n;
+            } else {
+                const auto skip = static_cast<std::int64_t>(
+                    std::min<std::uint64_t>(static_cast<std::uint64_t>(n), samples_ - k_));
+                n -= skip;
+                k_ += static_cast<std::uint64_t>(skip);
+            }
+            if (k_ == samples_)
+                Emit();
+        }
+    }
+
+  private:
+    void Sample(std::uint8_t b) {
+        if (predict_ && x_ > 0)
+            b = static_cast<std::uint8_t>(b + pixel_[k_]);
+        pixel_[k_++] = b;
+    }
+
+    void Emit() {
+        const std::int64_t row = target_.firstRow + y_;
+        std::uint8_t* out =
+            target_.dst + (target_.flip ? target_.height - 1 - row : row) * target_.rowBytes;
+        switch (kind_) {
+            case Conversion::kPlane:
+                out[x_ * 3 + target_.slot] = pixel_[0];
+                break;
+            case Conversion::kRgb:
+                out += x_ * 3;
+                out[0] = pixel_[2];
+                out[1] = pixel_[1];
+                out[2] = pixel_[0];
+                break;
+            case Conversion::kCmyk: {
+                out += x_ * 3;
+                const int k = pixel_[3];
+                out[0] = static_cast<std::uint8_t>(std::max(0, 255 - pixel_[2] - k));
+                out[1] = static_cast<std::uint8_t>(std::max(0, 255 - pixel_[1] - k));
+                out[2] = static_cast<std::uint8_t>(std::max(0, 255 - pixel_[0] - k));
+                break;
+            }
+        }
+        k_ = 0;
+        if (++x_ == width_) {
+            x_ = 0;
+            ++y_;
+        }
+    }
+
+    const Conversion kind_;
+    const std::uint64_t samples_;
+    const std::uint32_t keep_;
+    const bool predict_;
+    const std::int64_t width_;
+    const std::int64_t rows_;
+    const Target target_;
+    std::uint64_t k_ = 0;  // the sample of the current pixel
+    std::int64_t x_ = 0;
+    std::int64_t y_ = 0;          // the row within the strip
+    std::uint8_t pixel_[4] = {};  // the used samples of the current (then previous) pixel
+};
 
 // How the rows leave the reader: bottom row first (top-down files turned over), and
-// 24-bit pixels as blue, green, red. Both are done strip by strip while a strip's rows are
-// still in the cache.
+// 24-bit pixels as blue, green, red.
 struct TiffLayout {
     bool flip;  // the file's first row is the top one
     bool bgr;   // 24-bit rows
 };
 
-// Strips from firstStrip on, rowBytes per row, into dst; the first error ends the loop.
-int TiffReadStrips(TiffReader& rd, std::uint32_t firstStrip, std::int64_t rowBytes,
-                   std::uint8_t* dst, TiffLayout layout) {
-    const std::int64_t perStrip = rd.t.rowsPerStrip;
-    std::uint32_t strip = firstStrip;
+// Strips decoded straight into their rows, rowBytes per row; the first error ends the
+// loop. Each strip is turned over and its pixels swapped while its rows are still in the
+// cache.
+int TiffReadStrips(const TiffReader& rd, std::int64_t rowBytes, std::uint8_t* dst,
+                   TiffLayout layout) {
+    const TiffImage& t = rd.t;
+    const std::int64_t perStrip = t.rowsPerStrip;
+    std::uint32_t strip = 0;
     for (std::int64_t row = 0; row < rd.height; row += perStrip, ++strip) {
         const std::int64_t rows = std::min(perStrip, rd.height - row);
         // A top-down file's strip goes to the rows it ends up in, then is turned over.
         std::uint8_t* block = dst + (layout.flip ? rd.height - row - rows : row) * rowBytes;
-        const int r = TiffReadStrip(rd, strip, block, rows * rowBytes, rows);
+        const int r = TiffDecodeStrip(rd.strips.Data(strip), t.compression, t.predictor, t.samples,
+                                      rd.width, block, rows * rowBytes, rd.lzw);
         if (r != kOk)
             return r;
         if (layout.flip)
@@ -133,64 +250,52 @@ int TiffReadStrips(TiffReader& rd, std::uint32_t firstStrip, std::int64_t rowByt
     return kOk;
 }
 
-int TiffReadChannels(TiffReader& rd, std::int64_t rowBytes, std::uint8_t* dst, TiffLayout layout) {
-    if (rd.t.photometric != kTiffRgb || rd.t.planar != kTiffPlanarSeparate)
-        return TiffReadStrips(rd, 0, rowBytes, dst, layout);
-    // Planar RGB: three planes of one byte per pixel, the strips of red, then green, then
-    // blue, interleaved afterwards.
-    const std::uint64_t plane = static_cast<std::uint64_t>(rd.width * rd.height);
-    Block<std::uint8_t> channels = AllocBlock<std::uint8_t>(3 * plane);
-    if (channels == nullptr)
-        return kOutOfMemory;
-    const std::uint32_t samples = rd.t.samples;
-    rd.t.samples = 1;
-    const std::uint32_t stripsPerPlane = rd.strips.count / 3;
-    int r = kOk;
-    for (std::uint32_t c = 0; c < 3 && r == kOk; ++c)
-        r = TiffReadStrips(rd, c * stripsPerPlane, rd.width, channels.get() + c * plane,
-                           TiffLayout{false, false});
-    rd.t.samples = samples;
-    if (r != kOk)
-        return r;
-    const std::uint8_t* red = channels.get();
-    const std::uint8_t* green = red + plane;
-    const std::uint8_t* blue = green + plane;
-    const int firstByte = layout.bgr ? 2 : 0;
-    for (std::int64_t y = 0; y < rd.height; ++y) {
-        std::uint8_t* out = dst + (layout.flip ? rd.height - 1 - y : y) * rowBytes;
-        const std::int64_t at = y * rd.width;
-        for (std::int64_t x = 0; x < rd.width; ++x, out += 3) {
-            out[firstByte] = red[at + x];
-            out[1] = green[at + x];
-            out[2 - firstByte] = blue[at + x];
+// Strips from firstStrip on, each converted as its bytes arrive into 24-bit rows.
+int TiffConvertStrips(const TiffReader& rd, std::uint32_t firstStrip, Conversion kind,
+                      std::uint64_t samples, std::uint8_t* dst, TiffLayout layout, int slot) {
+    const TiffImage& t = rd.t;
+    const std::int64_t perStrip = t.rowsPerStrip;
+    const std::int64_t rowBytes = rd.width * 3;
+    std::uint32_t strip = firstStrip;
+    for (std::int64_t row = 0; row < rd.height; row += perStrip, ++strip) {
+        const std::int64_t rows = std::min(perStrip, rd.height - row);
+        // No data reach a strip whose byte count passes 63 bits: it ends at their end.
+        std::uint64_t expected;
+        if (!CheckedMul(static_cast<std::uint64_t>(rows * rd.width), samples, &expected) ||
+            expected > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()))
+            expected = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
+        PixelSink sink(rd, kind, samples, rows,
+                       PixelSink::Target{dst, rowBytes, rd.height, layout.flip, row, slot});
+        const int r =
+            TiffDecodeStripPieces(rd.strips.Data(strip), t.compression,
+                                  static_cast<std::int64_t>(expected), rd.lzw, rd.window, sink);
+        if (r != kOk)
+            return r;
+    }
+    return kOk;
+}
+
+// Planar RGB: the strips of red, then green, then blue, each plane's bytes put in their
+// place in the 24-bit pixels; RGB with extra samples and CMYK: converted pixel by pixel;
+// any other image: straight into its rows.
+int TiffReadChannels(const TiffReader& rd, std::int64_t rowBytes, std::uint8_t* dst,
+                     TiffLayout layout) {
+    const TiffImage& t = rd.t;
+    if (t.photometric == kTiffRgb && t.planar == kTiffPlanarSeparate) {
+        const std::uint32_t stripsPerPlane = t.stripCount / 3;
+        for (std::uint32_t c = 0; c < 3; ++c) {
+            const int r = TiffConvertStrips(rd, c * stripsPerPlane, Conversion::kPlane, 1, dst,
+                                            layout, 2 - static_cast<int>(c));
+            if (r != kOk)
+                return r;
         }
+        return kOk;
     }
-    return kOk;
-}
-
-// Top-left files are turned over (the result starts with the bottom row), bottom-left
-// ones are not.
-int TiffReadOriented(TiffReader& rd, std::int64_t rowBytes, std::uint8_t* dst, bool bgr) {
-    if (rd.t.orientation != kTiffTopLeft && rd.t.orientation != kTiffBottomLeft)
-        return kNotSupported;
-    return TiffReadChannels(rd, rowBytes, dst, TiffLayout{rd.t.orientation == kTiffTopLeft, bgr});
-}
-
-// Fills the strip tables of an image of 400 strips or more from the file's directory.
-int ReadStripTables(ImageMemStream* s, std::uint32_t count, std::uint32_t* offsets,
-                    std::uint32_t* byteCounts) {
-    ImageMemStreamSeek(s, 0, kSeekSet);
-    TiffFile* raw = nullptr;
-    if (TiffOpenDirectory(s, 0, &raw) != kTiffDirOk)
-        return kOutOfMemory;
-    const TiffFilePtr file(raw);
-    const TiffEntry* o = TiffFindTag(file->directory, kTagStripOffsets);
-    const TiffEntry* b = TiffFindTag(file->directory, kTagStripByteCounts);
-    for (std::uint32_t i = 0; i < count; ++i) {
-        offsets[i] = o != nullptr ? static_cast<std::uint32_t>(TiffEntryValue(o, i)) : 0;
-        byteCounts[i] = b != nullptr ? static_cast<std::uint32_t>(TiffEntryValue(b, i)) : 0;
-    }
-    return kOk;
+    if (t.photometric == kTiffSeparated)
+        return TiffConvertStrips(rd, 0, Conversion::kCmyk, t.samples, dst, layout, 0);
+    if (t.photometric == kTiffRgb && t.samples >= 4)
+        return TiffConvertStrips(rd, 0, Conversion::kRgb, t.samples, dst, layout, 0);
+    return TiffReadStrips(rd, rowBytes, dst, layout);
 }
 
 }  // namespace
@@ -238,34 +343,34 @@ void TiffSwapRgb(const std::uint8_t* src, std::uint8_t* dst, std::int64_t n) {
 }
 
 int TiffReadImage(ImageMemStream* s, const ImageInfo& info, const TiffImage& t, std::uint8_t* dst) {
-    TiffReader rd{s, info.width, info.height, t, TiffStrips{}, nullptr, nullptr, 0};
-    rd.strips.count = t.stripCount;
-    Block<std::uint32_t> offsets;
-    Block<std::uint32_t> byteCounts;
-    if (t.stripCount < kTiffStoredStrips) {
-        rd.strips.offsets = t.stripOffsets;
-        rd.strips.byteCounts = t.hasByteCounts ? t.stripByteCounts : nullptr;
-    } else {
-        offsets = AllocBlock<std::uint32_t>(t.stripCount);
-        byteCounts = AllocBlock<std::uint32_t>(t.stripCount);
-        if (offsets == nullptr || byteCounts == nullptr)
-            return kOutOfMemory;
-        const int r = ReadStripTables(s, t.stripCount, offsets.get(), byteCounts.get());
-        if (r != kOk)
-            return r;
-        rd.strips.offsets = offsets.get();
-        rd.strips.byteCounts = t.hasByteCounts ? byteCounts.get() : nullptr;
-    }
+    // Top-left files are turned over (the result starts with the bottom row), bottom-left
+    // ones are not.
+    if (t.orientation != kTiffTopLeft && t.orientation != kTiffBottomLeft)
+        return kNotSupported;
+    StripPlaces strips(s, t);
+    const int r = strips.Open();
+    if (r != kOk)
+        return r;
     Block<TiffLzwTables> lzw;
     if (t.compression == kTiffCompressionLzw) {
-        lzw = AllocBlock<TiffLzwTables>(1);
+        lzw = AllocBlock<TiffLzwTables>();
         if (lzw == nullptr)
             return kOutOfMemory;
         TiffLzwStart(lzw.get());
-        rd.lzw = lzw.get();
     }
+    const bool converted =
+        t.photometric == kTiffSeparated ||
+        (t.photometric == kTiffRgb && (t.planar == kTiffPlanarSeparate || t.samples >= 4));
+    Block<std::uint8_t> window;
+    if (converted) {
+        window.reset(static_cast<std::uint8_t*>(ImageAlloc(kTiffWindowBytes)));
+        if (window == nullptr)
+            return kOutOfMemory;
+    }
+    const TiffReader rd{info.width, info.height, t, strips, lzw.get(), window.get()};
     const std::int64_t rowBytes = (rd.width * info.bitsPerPixel + 7) / 8;
-    return TiffReadOriented(rd, rowBytes, dst, info.bitsPerPixel == 24);
+    return TiffReadChannels(rd, rowBytes, dst,
+                            TiffLayout{t.orientation == kTiffTopLeft, info.bitsPerPixel == 24});
 }
 
 }  // namespace imagelib

@@ -21,7 +21,6 @@ namespace {
 constexpr std::uint32_t kClearCode = 256;
 constexpr std::uint32_t kEndOfInformation = 257;
 constexpr std::uint32_t kFirstCode = 258;
-constexpr std::uint32_t kEndOfData = 65535;  // what the code reader gives past the data
 constexpr int kMinWidth = 9;
 constexpr int kMaxWidth = 12;
 constexpr std::uint32_t kMaxCode = 4096;
@@ -87,45 +86,6 @@ inline std::uint64_t Extend(std::uint64_t prev, std::int64_t prevPos, std::uint8
     return LongWord(prevPos, (top == kShortMax ? kShortMax : LongLength(prev)) + 1);
 }
 
-// The code reader over one strip's bytes: a 64-bit window whose top `bits` bits are the
-// next ones of the data (the bits below them are 0 or the data's own bits that follow).
-struct TiffLzwCodes {
-    const std::uint8_t* p;
-    const std::uint8_t* end;
-    std::uint64_t window;
-    int bits;
-
-    // With 8 bytes left at p: the next code of width bits. The window is topped up to 56
-    // bits or more first, without a branch.
-    std::uint32_t TiffLzwReadCodeFast(int width) {
-        std::uint64_t w;
-        std::memcpy(&w, p, 8);
-        window |= __builtin_bswap64(w) >> bits;
-        p += (63 - bits) >> 3;
-        bits |= 56;
-        const auto code = static_cast<std::uint32_t>(window >> (64 - width));
-        window <<= width;
-        bits -= width;
-        return code;
-    }
-
-    // The next code of width bits, or kEndOfData when fewer bits are left.
-    std::uint32_t TiffLzwReadCode(int width) {
-        if (end - p >= 8)
-            return TiffLzwReadCodeFast(width);
-        while (bits < width && p < end) {
-            window |= std::uint64_t{*p++} << (56 - bits);
-            bits += 8;
-        }
-        if (bits < width)
-            return kEndOfData;
-        const auto code = static_cast<std::uint32_t>(window >> (64 - width));
-        window <<= width;
-        bits -= width;
-        return code;
-    }
-};
-
 // Writes the first n bytes of a known word's string to dst + out, never past n.
 inline void WriteString(std::uint8_t* dst, std::int64_t out, std::uint64_t w, std::uint32_t n) {
     if (ShortWord(w)) {
@@ -153,21 +113,6 @@ inline void CopyLong(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t n
     }
 }
 
-// The decoder's state between codes.
-struct TiffLzwRun {
-    TiffLzwCodes codes;
-    std::uint32_t next;     // kFrozen once the table is full, until a clear
-    std::uint32_t written;  // see TiffLzwDecode
-    std::uint32_t prev;
-    std::uint8_t first;  // the first byte of the previous code's output
-    std::int64_t out;
-    // Where the previous code's string was written, and its word when it was written out
-    // whole and is the string its code stands for in the table (else 0; when not 0, first
-    // is the byte at prevPos).
-    std::int64_t prevPos;
-    std::uint64_t prevWord;
-};
-
 constexpr std::uint32_t kNoCode = 0xFFFFFFFF;
 
 // The code width for the next code to be made: 9 bits up to code 510, 10 from 511 (one
@@ -178,58 +123,71 @@ inline int CodeWidth(std::uint32_t next) {
 
 // The common codes, one after the other: a known string with room to spare, or the string
 // of the code about to be made (the previous one plus its own first byte) when that is
-// short. Returns the first code read that is none of them, or kNoCode when fewer than 8
-// bytes of data are left. The state lives in few locals here (the width follows from
-// next; output places are pointers), so that it stays in registers.
-std::uint32_t TiffLzwDecodeKnown(TiffLzwRun& r, TiffLzwTables* lzw, std::uint8_t* dst,
-                                 std::int64_t expected) {
+// short, written below stop. Returns the first code read that is none of them, or kNoCode
+// when the data or the room left are too few for the checks below. The state lives in few
+// locals here (the width follows from next; output places are pointers), so that it stays
+// in registers.
+[[gnu::always_inline]] inline std::uint32_t TiffLzwDecodeKnown(TiffLzwRun& r, TiffLzwTables* lzw,
+                                                               std::uint8_t* dst,
+                                                               std::int64_t stop) {
     TiffLzwCodes codes = r.codes;
     std::uint32_t next = r.next;
     std::uint32_t prev = r.prev;
     std::uint8_t* q = dst + r.out;
     std::uint8_t* prevQ = dst + r.prevPos;
     std::uint64_t prevWord = r.prevWord;
-    std::uint8_t* const qEnd = dst + expected;
+    std::uint8_t* const qEnd = dst + stop;
     std::uint32_t code = kNoCode;
-    while (codes.end - codes.p >= 8) {
-        code = codes.TiffLzwReadCodeFast(CodeWidth(next));
-        std::uint64_t w;
-        if (code < next) {
-            w = lzw->word[code];
-        } else if (code == next && next != kFrozen && WordTop(prevWord) - 1 < kShortMax - 1) {
-            w = Extend(prevWord, 0, static_cast<std::uint8_t>(prevWord));
-        } else {
+    for (;;) {
+        // A batch of codes that need no bounds checked one by one: the reader holds at most
+        // 63 bits and a code takes at most 12, so that after k codes it has moved at most
+        // 8 + 1.5 k bytes on and still finds 8 bytes to load; and a short string, stored as
+        // 8 bytes, moves the output at most 7 on.
+        std::int64_t batch = std::min((codes.end - codes.p - 16) * 2 / 3, (qEnd - q) / 8);
+        if (batch <= 0)
             break;
+        for (; batch > 0; --batch) {
+            code = codes.TiffLzwReadCodeFast(CodeWidth(next));
+            std::uint64_t w;
+            if (code < next) {
+                w = lzw->word[code];
+            } else if (code == next && next != kFrozen && WordTop(prevWord) - 1 < kShortMax - 1) {
+                w = Extend(prevWord, 0, static_cast<std::uint8_t>(prevWord));
+            } else {
+                break;
+            }
+            std::uint32_t len = WordTop(w);
+            std::uint8_t first;
+            if (len - 1 < kShortMax) {
+                std::memcpy(q, &w, 8);
+                first = static_cast<std::uint8_t>(w);
+            } else if (len == kLongWord) {
+                len = LongLength(w);
+                if (qEnd - q < std::int64_t{len} + 16)
+                    break;
+                const std::uint8_t* src = dst + LongOffset(w);
+                first = src[0];
+                CopyLong(q, src, len);
+                // The room left is no longer what the batch was sized by.
+                batch = 1;
+            } else {
+                break;
+            }
+            // While the table is full this makes entry kFrozen over and over, which nothing
+            // reads: it is never below next, and never counted as made.
+            lzw->word[next] = Extend(prevWord, prevQ - dst, first);
+            lzw->prefix[next] = static_cast<std::uint16_t>(prev);
+            lzw->suffix[next] = first;
+            if (next != kFrozen)
+                ++next;
+            prev = code;
+            prevQ = q;
+            prevWord = w;
+            q += len;
+            code = kNoCode;
         }
-        std::uint32_t len = WordTop(w);
-        std::uint8_t first;
-        if (len - 1 < kShortMax) {
-            if (qEnd - q < 8)
-                break;
-            std::memcpy(q, &w, 8);
-            first = static_cast<std::uint8_t>(w);
-        } else if (len == kLongWord) {
-            len = LongLength(w);
-            if (qEnd - q < std::int64_t{len} + 16)
-                break;
-            const std::uint8_t* src = dst + LongOffset(w);
-            first = src[0];
-            CopyLong(q, src, len);
-        } else {
+        if (code != kNoCode)
             break;
-        }
-        // While the table is full this makes entry kFrozen over and over, which nothing
-        // reads: it is never below next, and never counted as made.
-        lzw->word[next] = Extend(prevWord, prevQ - dst, first);
-        lzw->prefix[next] = static_cast<std::uint16_t>(prev);
-        lzw->suffix[next] = first;
-        if (next != kFrozen)
-            ++next;
-        prev = code;
-        prevQ = q;
-        prevWord = w;
-        q += len;
-        code = kNoCode;
     }
     r.codes = codes;
     r.next = next;
@@ -242,52 +200,39 @@ std::uint32_t TiffLzwDecodeKnown(TiffLzwRun& r, TiffLzwTables* lzw, std::uint8_t
     return code;
 }
 
-}  // namespace
-
-void TiffLzwStart(TiffLzwTables* lzw) {
-    for (std::uint32_t c = 0; c < 256; ++c)
-        lzw->word[c] = std::uint64_t{1} << 56 | c;
-}
-
-int TiffLzwDecode(const TiffStripData& in, std::uint8_t* dst, std::int64_t expected,
-                  TiffLzwTables* lzw) {
+// The decoder proper, on a run that is a local of its one caller, so that the compiler
+// keeps the run's fields in registers rather than in the caller's memory; one copy for
+// the strip's last window (or the whole strip) and one for a window short of it.
+template <bool last>
+int DecodeCodes(TiffLzwRun& r, TiffLzwTables* lzw, std::uint8_t* dst, std::int64_t limit) {
     std::uint64_t* const word = lzw->word;
     std::uint16_t* const prefix = lzw->prefix;
     std::uint8_t* const suffix = lzw->suffix;
-    // Entries 258 up to written were made by this strip; all others read as 0, as in
-    // tables made new for the strip. While there is room for output every entry below next
-    // was made, so written is brought up to next only at a clear and where it is read.
-    TiffLzwRun r{
-        TiffLzwCodes{in.bytes, in.bytes + in.size, 0, 0}, kFirstCode, kFirstCode, 0, 0, 0, 0, 0};
-    // The string stores may write a few bytes past the output so far; what the strip's
-    // data leave unfilled reads as 0 all the same.
-    const auto finish = [&](int result) {
-        if (result == kOk && r.out < expected)
-            std::memset(dst + r.out, 0,
-                        static_cast<std::size_t>(std::min<std::int64_t>(expected - r.out, 16)));
-        return result;
-    };
-
+    // Short of the strip's end the common codes stop a longest string and its overshoot
+    // before the limit, so that the code they stop at is written whole below.
+    const std::int64_t stop = last ? limit : limit - kTiffLzwWindowSlack / 2;
     for (;;) {
-        std::uint32_t code = TiffLzwDecodeKnown(r, lzw, dst, expected);
+        if (!last && limit - r.out < kTiffLzwWindowSlack)
+            return kTiffLzwWindowFull;
+        std::uint32_t code = TiffLzwDecodeKnown(r, lzw, dst, stop);
         if (code == kNoCode)
             code = r.codes.TiffLzwReadCode(CodeWidth(r.next));
-        if (code == kEndOfData)
+        if (code == kTiffLzwEndOfData)
             return kReadError;
         if (code == kEndOfInformation)
-            return finish(kOk);
+            return kOk;
         if (code == kClearCode) {
             r.written = std::max(r.written, r.next);
             r.next = kFirstCode;
             code = r.codes.TiffLzwReadCode(kMinWidth);
             if (code == kEndOfInformation)
-                return finish(kOk);
-            if (code == kEndOfData)
+                return kOk;
+            if (code == kTiffLzwEndOfData)
                 return kReadError;
             // The code after a clear is taken as a byte, whatever its value.
             r.prevPos = r.out;
-            r.prevWord = code < 256 && r.out < expected ? word[code] : 0;
-            if (r.out < expected)
+            r.prevWord = code < 256 && r.out < limit ? word[code] : 0;
+            if (r.out < limit)
                 dst[r.out++] = static_cast<std::uint8_t>(code);
             r.prev = code;
             r.first = static_cast<std::uint8_t>(code);
@@ -295,7 +240,7 @@ int TiffLzwDecode(const TiffStripData& in, std::uint8_t* dst, std::int64_t expec
         }
         const std::uint32_t next = r.next;
         const bool frozen = next == kFrozen;
-        const std::int64_t room = expected - r.out;
+        const std::int64_t room = limit - r.out;
         const std::int64_t start = r.out;
         std::uint32_t len = 0;  // set when this code's output is its table string, written whole
         if (room <= 0) {
@@ -358,6 +303,62 @@ int TiffLzwDecode(const TiffStripData& in, std::uint8_t* dst, std::int64_t expec
         r.prev = code;
         r.prevPos = start;
         r.prevWord = len != 0 ? WordOf(dst, start, len) : 0;
+    }
+}
+
+// The decoder on a copy of the run, which is written back at the end. Each kind is a
+// function of its own: both in one function made the common codes' loop slower.
+template <bool last>
+[[gnu::noinline]] int DecodeOn(TiffLzwRun& r, TiffLzwTables* lzw, std::uint8_t* dst,
+                               std::int64_t limit) {
+    TiffLzwRun run = r;
+    const int result = DecodeCodes<last>(run, lzw, dst, limit);
+    r = run;
+    return result;
+}
+
+}  // namespace
+
+void TiffLzwStart(TiffLzwTables* lzw) {
+    for (std::uint32_t c = 0; c < 256; ++c)
+        lzw->word[c] = std::uint64_t{1} << 56 | c;
+}
+
+TiffLzwRun TiffLzwBegin(const TiffStripData& in) {
+    // Entries 258 up to written were made by this strip; all others read as 0, as in
+    // tables made new for the strip. While there is room for output every entry below next
+    // was made, so written is brought up to next only at a clear and where it is read.
+    return TiffLzwRun{
+        TiffLzwCodes{in.bytes, in.bytes + in.size, 0, 0}, kFirstCode, kFirstCode, 0, 0, 0, 0, 0};
+}
+
+int TiffLzwDecode(const TiffStripData& in, std::uint8_t* dst, std::int64_t expected,
+                  TiffLzwTables* lzw) {
+    TiffLzwRun r = TiffLzwBegin(in);
+    const int result = TiffLzwDecodeRun(r, lzw, dst, expected, true);
+    // The string stores may write a few bytes past the output so far; what the strip's
+    // data leave unfilled reads as 0 all the same.
+    if (result == kOk && r.out < expected)
+        std::memset(dst + r.out, 0,
+                    static_cast<std::size_t>(std::min<std::int64_t>(expected - r.out, 16)));
+    return result;
+}
+
+int TiffLzwDecodeRun(TiffLzwRun& r, TiffLzwTables* lzw, std::uint8_t* dst, std::int64_t limit,
+                     bool last) {
+    return last ? DecodeOn<true>(r, lzw, dst, limit) : DecodeOn<false>(r, lzw, dst, limit);
+}
+
+void TiffLzwShift(TiffLzwRun& r, TiffLzwTables* lzw, std::int64_t shift) {
+    r.out -= shift;
+    r.prevPos -= shift;
+    // The previous string is written whole at prevPos, which stays in the window.
+    if (r.prevWord != 0 && !ShortWord(r.prevWord))
+        r.prevWord = LongWord(r.prevPos, LongLength(r.prevWord));
+    for (std::uint32_t c = kFirstCode; c < kTiffLzwTableSize; ++c) {
+        const std::uint64_t w = lzw->word[c];
+        if (WordTop(w) == kLongWord)
+            lzw->word[c] = LongOffset(w) < shift ? 0 : w - static_cast<std::uint64_t>(shift);
     }
 }
 

@@ -45,8 +45,7 @@ constexpr std::uint32_t kTiffHorizontalDifferencing = 2;
 constexpr std::uint32_t kTiffStoredStrips = 400;
 
 struct TiffImage {
-    std::uint32_t phase;   // decode phase, 0 to 3
-    std::uint32_t passes;  // 2 when the colour reducer reports the second half of the percent
+    std::uint32_t phase;  // decode phase, 0 to 3
     PaletteEntry3 palette[256];
     std::uint32_t rowsPerStrip;  // 1 to the height
     std::uint32_t samples;
@@ -62,13 +61,6 @@ struct TiffImage {
     std::uint32_t hasByteCounts;
     std::uint32_t stripOffsets[kTiffStoredStrips - 1];
     std::uint32_t stripByteCounts[kTiffStoredStrips - 1];
-};
-
-// Where each strip's data lies.
-struct TiffStrips {
-    const std::uint32_t* offsets;
-    const std::uint32_t* byteCounts;  // null: each strip runs to the end of the data
-    std::uint32_t count;
 };
 
 // Reads the whole image as unpadded rows (bytes per row: (width x depth + 7) / 8), bottom

@@ -124,6 +124,30 @@ TEST_F(TiffDirectoryTest, ValuesOfEveryTypeInBothByteOrders) {
     }
 }
 
+TEST_F(TiffDirectoryTest, ValuesAreReadWhereTheyLieAndNeverPastTheData) {
+    // One LONG entry declaring 4 Gi values at the last 6 bytes of the file: two are held,
+    // the second cut off after its low half.
+    const std::vector<std::uint8_t> bytes = {
+        'I',  'I',  42, 0, 8,    0,    0,    0,                  // header, directory at 8
+        1,    0,                                                 // one entry
+        0xE8, 0x03, 4,  0, 0xFF, 0xFF, 0xFF, 0xFF, 26, 0, 0, 0,  // tag 1000, LONG, offset 26
+        0,    0,    0,  0,                                       // no next directory
+        1,    0,    0,  0, 2,    3};
+    const std::uint64_t before = ImageLiveBytes();
+    ImageResetPeakBytes();
+    const Opened d(bytes);
+    ASSERT_EQ(d.code, kTiffDirOk);
+    const TiffEntry* e = d.Tag(1000);
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(e->held, 2u);
+    EXPECT_EQ(TiffEntryValue(e, 0), 1);
+    EXPECT_EQ(TiffEntryValue(e, 1), 0x0302);
+    EXPECT_EQ(TiffEntryValue(e, 2), 0);
+    // The directory costs its records and the stream's copy of the data, not the values.
+    EXPECT_LE(ImagePeakBytes() - before,
+              sizeof(TiffFile) + sizeof(TiffDirectory) + sizeof(ImageMemStream) + bytes.size());
+}
+
 TEST_F(TiffDirectoryTest, PackBitsStopsAtTheEndOfItsStrip) {
     // Each vector ends exactly where the strip's bytes end: reading on would be caught by
     // the address sanitizer.

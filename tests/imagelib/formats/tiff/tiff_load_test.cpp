@@ -13,9 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "core/tracked_memory.h"
 #include "fixture_support.h"
 #include "imagelib.h"
 #include "win32/gdi.h"
+#include "win32/global_memory.h"
 
 namespace {
 
@@ -78,6 +80,51 @@ class TiffLoadTest : public ::testing::Test {
 
 fixture::TempDir* TiffLoadTest::dir_ = nullptr;
 std::vector<ManifestLine>* TiffLoadTest::manifest_ = new std::vector<ManifestLine>;
+
+// A little-endian TIFF of size bytes (at least what it holds): header, data from byte 8,
+// the directory after them, zeros to the end.
+struct HandEntry {
+    std::uint16_t tag;
+    std::uint16_t type;  // 1 BYTE, 3 SHORT, 4 LONG
+    std::uint32_t count;
+    std::uint32_t value;  // or offset
+};
+
+std::vector<std::uint8_t> HandTiff(std::vector<HandEntry> entries,
+                                   const std::vector<std::uint8_t>& data, std::size_t size = 0) {
+    std::vector<std::uint8_t> out(8 + data.size(), 0);
+    out[0] = out[1] = 'I';
+    out[2] = 42;
+    std::copy(data.begin(), data.end(), out.begin() + 8);
+    const auto put = [&out](std::uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+    };
+    const auto ifd = static_cast<std::uint32_t>(out.size());
+    for (int i = 0; i < 4; ++i)
+        out[4 + i] = static_cast<std::uint8_t>(ifd >> (8 * i));
+    std::sort(entries.begin(), entries.end(),
+              [](const HandEntry& a, const HandEntry& b) { return a.tag < b.tag; });
+    put(static_cast<std::uint32_t>(entries.size()), 2);
+    for (const HandEntry& e : entries) {
+        put(e.tag, 2);
+        put(e.type, 2);
+        put(e.count, 4);
+        put(e.value, 4);
+    }
+    put(0, 4);
+    out.resize(std::max(out.size(), size));
+    return out;
+}
+
+// The tags of a width x height image of one strip at byte 8.
+std::vector<HandEntry> ImageTags(std::uint32_t width, std::uint32_t height,
+                                 std::uint32_t photometric, std::uint32_t samples,
+                                 std::uint32_t compression) {
+    return {{256, 4, 1, width},       {257, 4, 1, height},      {258, 3, 1, 8},
+            {259, 3, 1, compression}, {262, 3, 1, photometric}, {273, 4, 1, 8},
+            {277, 3, 1, samples}};
+}
 
 bool StartsWith(const std::string& s, const char* prefix) {
     return s.rfind(prefix, 0) == 0;
@@ -157,6 +204,89 @@ TEST_F(TiffLoadTest, StepwiseGivesTheOneShotImageInFourPhases) {
             EXPECT_EQ(first,
                       reduced ? (std::vector<int>{16, 33, 50}) : (std::vector<int>{33, 66, 100}));
         }
+    }
+}
+
+TEST_F(TiffLoadTest, MemoryBeyondTheResultStaysWithinTheInput) {
+    // Clear, end of information: an LZW strip that decodes to nothing, the rest zeros.
+    const std::vector<std::uint8_t> emptyLzw = {0x80, 0x40, 0x40};
+    struct Case {
+        const char* what;
+        std::vector<std::uint8_t> bytes;
+        int code;
+        std::uint64_t resultBytes;  // the packed DIB the engine makes before decoding
+    };
+    std::vector<Case> cases;
+    {
+        // 194 entries, each declaring 4 Gi bytes of values that would run to the file's end.
+        std::vector<HandEntry> tags = {
+            {256, 3, 1, 16}, {257, 3, 1, 16}, {273, 4, 1, 8}, {317, 3, 1, 2}};
+        for (std::uint16_t i = 0; i < 194; ++i)
+            tags.push_back({static_cast<std::uint16_t>(1000 + i), 1, 0xFFFFFFFF, 8});
+        cases.push_back({"entries declaring 4 Gi values", HandTiff(tags, {}, 2 << 20), 819, 0});
+    }
+    const std::uint32_t side = 3000;
+    const std::uint64_t image24 = 1064 + std::uint64_t{(side * 3 + 3) / 4 * 4} * side;
+    {
+        std::vector<HandEntry> tags = ImageTags(side, side, 2, 3, 5);
+        tags.push_back({284, 3, 1, 2});
+        // The three planes' strips all point at the same few bytes.
+        tags[5] = {273, 4, 3, 8 + 4};
+        std::vector<std::uint8_t> data = emptyLzw;
+        data.push_back(0);
+        for (std::uint32_t v : {8u, 8u, 8u})
+            for (int i = 0; i < 4; ++i)
+                data.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+        cases.push_back({"planar RGB", HandTiff(tags, data), IMAGELIB_FINISHED, image24});
+    }
+    cases.push_back({"RGB with 200 samples", HandTiff(ImageTags(side, side, 2, 200, 5), emptyLzw),
+                     IMAGELIB_FINISHED, image24});
+    cases.push_back(
+        {"CMYK in PackBits", HandTiff(ImageTags(side, side, 5, 4, 32773), {0x81, 9}), 7, image24});
+    {
+        // One strip per row, each beyond the data: the offsets are read from the file
+        // again, in place.
+        std::vector<HandEntry> tags = ImageTags(side, side, 1, 1, 1);
+        tags[5] = {273, 4, side, 8};
+        tags.push_back({278, 3, 1, 1});
+        cases.push_back({"a strip per row", HandTiff(tags, std::vector<std::uint8_t>(4 * side, 1)),
+                         7, 1064 + std::uint64_t{side} * side});
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::uint64_t globalBefore = Win32GlobalBytesOut();
+        const std::uint64_t trackedBefore = imagelib::ImageLiveBytes();
+        Win32ResetGlobalBytesPeak();
+        imagelib::ImageResetPeakBytes();
+        const Loaded r = fixture::LoadBytes(c.bytes);
+        EXPECT_EQ(r.code, c.code);
+        const std::uint64_t budget = 16 * c.bytes.size() + (32 << 20);
+        EXPECT_LE(imagelib::ImagePeakBytes() - trackedBefore, budget);
+        EXPECT_LE(Win32GlobalBytesPeak() - globalBefore, c.resultBytes + 1032 + budget);
+        if (r.code == IMAGELIB_FINISHED) {
+            const std::vector<std::uint8_t> rows(r.dib.begin() + 1064, r.dib.end());
+            EXPECT_EQ(std::count(rows.begin(), rows.end(), 0), std::ptrdiff_t(rows.size()));
+        }
+    }
+}
+
+TEST_F(TiffLoadTest, PercentRisesWhenTheCallerAsksForACleanMask) {
+    // A 4-bit image on a 16-colour screen is reduced only because the mask cleaning turns
+    // it into 24-bit rows first: the decoding reports the first half.
+    Win32SetScreenFormat(4, FALSE);
+    const std::uint32_t flags = IMAGELIB_CLEAN_MASK | IMAGELIB_REDUCE;
+    for (const char* name : {"hand_pal4.tif", "pil_rgb_lzw_L_r7.tif"}) {
+        SCOPED_TRACE(name);
+        const Loaded stepwise = fixture::LoadStepwise(file(name), flags);
+        ASSERT_EQ(stepwise.code, IMAGELIB_FINISHED);
+        ASSERT_GE(stepwise.percents.size(), 4u);
+        EXPECT_EQ(std::vector<int>(stepwise.percents.begin(), stepwise.percents.begin() + 3),
+                  (std::vector<int>{16, 33, 50}));
+        // Without the random dither both ways give one image.
+        const Loaded once = fixture::LoadFile(file(name), flags | IMAGELIB_NEAREST_COLOUR);
+        const Loaded steps = fixture::LoadStepwise(file(name), flags | IMAGELIB_NEAREST_COLOUR);
+        ASSERT_EQ(once.code, IMAGELIB_FINISHED);
+        EXPECT_TRUE(once.dib == steps.dib && once.palette == steps.palette);
     }
 }
 
