@@ -123,11 +123,15 @@ int PngReadTrns(PngDecoder& d, StreamReader& in, std::uint32_t length) {
                 return kPngShortTrns;
             d.trnsCount = n;
             d.lastTranslucent = 0;
+            // A table of opaque entries only makes nothing transparent: the image reads as
+            // if it had no tRNS.
+            d.trnsSeen = 0;
             for (std::uint32_t i = 0; i < n; ++i) {
-                if (d.alpha[i] < 255)
+                if (d.alpha[i] < 255) {
                     d.lastTranslucent = static_cast<std::uint8_t>(i);
+                    d.trnsSeen = 1;
+                }
             }
-            d.trnsSeen = 1;
             SkipBounded(in, length - n);
             return kOk;
         }

@@ -39,19 +39,20 @@ struct PngDecoder {
     PaletteEntry3 palette[256];
     std::uint8_t alpha[256];  // 255 until tRNS says otherwise
     std::uint32_t trnsCount;
-    std::uint8_t trnsSeen;
+    std::uint8_t trnsSeen;         // tRNS makes some colour transparent or translucent
     std::uint8_t lastTranslucent;  // last palette index with alpha below 255, 0 for none
     std::uint8_t greyKey;          // grey tRNS: the index of the transparent grey
     std::uint8_t rgbKey[3];        // RGB tRNS: most significant bytes of the key
 
     // The output decision.
-    std::uint32_t outputDepth;    // 1, 4, 8, 24 or 32
-    std::uint32_t outputColours;  // colour-table entries, 0 for 24 and 32 bits
-    std::uint8_t alphaOutput;     // 32-bit rows with pre-multiplied alpha
-    std::uint8_t imageAndMask;    // image half, then mask half
-    std::uint8_t cleanMask;       // no white key: the engine whitens the mask half
-    std::uint8_t transparentIndex;
+    std::uint32_t outputDepth;      // 1, 4, 8, 24 or 32
+    std::uint32_t outputColours;    // colour-table entries, 0 for 24 and 32 bits
+    std::uint8_t alphaOutput;       // 32-bit rows with pre-multiplied alpha
+    std::uint8_t imageAndMask;      // image half, then mask half
+    std::uint8_t cleanMask;         // no white key: the engine whitens the mask half
+    std::uint8_t transparentIndex;  // the one reported: the last masked entry
     std::uint8_t blackKey, whiteKey;
+    std::uint8_t masked[256];  // image-and-mask layout: 1 for the entries shown transparent
 
     // The concatenated IDAT data.
     std::uint8_t* data;

@@ -145,6 +145,20 @@ TEST_F(PngLoadTest, FlagsReportWhatTheLoadKept) {
     l = fixture::LoadFile(file("own_c3_d8_i0.png"), kImageAndMask);
     EXPECT_EQ(l.flags & kImageAndMask, 0u);
     EXPECT_EQ(l.rgb().width, 13);
+    // A tRNS of opaque entries only: as without tRNS, with or without 0x20000.
+    for (const std::uint32_t asked : {kImageAndMask, kImageAndMask | kKeepAlpha}) {
+        l = fixture::LoadFile(file("trns_opaque.png"), asked);
+        EXPECT_EQ(l.bits(), 8);
+        EXPECT_EQ(l.flags & (kImageAndMask | kKeepAlpha), 0u);
+        EXPECT_EQ(l.rgb().width, 6);
+    }
+    // Several entries of alpha 0: the last of them is the transparent index reported.
+    flags = kImageAndMask | IMAGELIB_REPORT_TRANSPARENT;
+    fixture::Words z;
+    ASSERT_EQ(ImageLoadFileTransIndex(fixture::Wide(file("trns_zeros_d8.png")).c_str(), nullptr, 0,
+                                      &z.a, &z.b, &flags, &transparent),
+              IMAGELIB_FINISHED);
+    EXPECT_EQ(transparent, 5);
     // An RGBA image without 0x20000 is 24-bit and reports no alpha.
     l = fixture::LoadFile(file("own_c6_d8_i0.png"), kImageAndMask);
     EXPECT_EQ(l.bits(), 24);
