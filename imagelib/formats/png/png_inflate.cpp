@@ -4,6 +4,8 @@
 // wide moves and never reaches outside the bytes produced.
 #include "formats/png/png_inflate.h"
 
+#include <sanitizer/asan_interface.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -16,9 +18,12 @@ namespace {
 constexpr std::size_t kWindow = 32768;  // the farthest a DEFLATE distance reaches
 constexpr std::size_t kChunk = 1u << 17;
 constexpr std::size_t kMaxMatch = 258;
-constexpr std::size_t kCopySlack = 16;  // a wide copy may write this far past its match
+constexpr std::size_t kWideCopy = 16;  // a match moves this many bytes at a time
 constexpr std::size_t kFlushAt = kWindow + kChunk;
-constexpr std::size_t kOutSize = kFlushAt + kMaxMatch + kCopySlack;
+// A round of the symbol loop starts below kFlushAt and writes at most two literal pairs,
+// then a match whose last wide move may pass its end by kWideCopy - 1 bytes.
+constexpr std::size_t kRoundBytes = 2 * 2 + kMaxMatch + kWideCopy - 1;
+constexpr std::size_t kOutSize = kFlushAt + kRoundBytes;
 
 constexpr std::uint32_t kMethodDeflate = 8;
 constexpr std::uint32_t kMaxWindowBits = 7;  // CINFO: a window of 2^(7 + 8) bytes
@@ -39,6 +44,9 @@ struct InflateTables {
     std::uint32_t distance[kDistanceTableSize];
     std::uint32_t codeLength[kCodeLengthTableSize];
     std::uint8_t out[kOutSize];
+    // Never written. Under AddressSanitizer it is poisoned while the inflater runs, so
+    // that a write past out stops the program instead of landing in padding.
+    std::uint8_t fence[8];
 };
 
 // Bits of the input, least significant first. After Refill at least 56 bits are held.
@@ -120,15 +128,15 @@ void Flush(Inflater& z) {
 }
 
 // Copies a match of len bytes from dist bytes back. dist is at least 1 and never more
-// than the bytes in front of dst; up to kCopySlack bytes past the match may be written.
+// than the bytes in front of dst; up to kWideCopy - 1 bytes past the match may be written.
 inline void CopyMatch(std::uint8_t* dst, std::size_t dist, std::size_t len) {
     const std::uint8_t* src = dst - dist;
     std::uint8_t* const end = dst + len;
-    if (dist >= 16) {
+    if (dist >= kWideCopy) {
         do {
-            std::memcpy(dst, src, 16);
-            dst += 16;
-            src += 16;
+            std::memcpy(dst, src, kWideCopy);
+            dst += kWideCopy;
+            src += kWideCopy;
         } while (dst < end);
         return;
     }
@@ -380,6 +388,7 @@ PngInflateResult PngInflate(const std::uint8_t* data, std::uint64_t size,
     auto* tables = static_cast<InflateTables*>(ImageAlloc(sizeof(InflateTables)));
     if (tables == nullptr)
         return PngInflateResult::kNoMemory;
+    ASAN_POISON_MEMORY_REGION(tables->fence, sizeof tables->fence);
     Inflater z{tables, &sink, 0, 0, false};
     BitReader br(data, size, 2);  // the flags byte (FLG) is not looked at
     BlockEnd end = BlockEnd::kMore;
@@ -392,6 +401,7 @@ PngInflateResult PngInflate(const std::uint8_t* data, std::uint64_t size,
         if (consumed != nullptr)
             *consumed = (br.Consumed() + 7) / 8;
     }
+    ASAN_UNPOISON_MEMORY_REGION(tables->fence, sizeof tables->fence);
     ImageFree(tables);
     if (end == BlockEnd::kLast)
         return PngInflateResult::kOk;

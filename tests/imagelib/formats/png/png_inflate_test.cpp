@@ -54,4 +54,43 @@ TEST_F(PngInflateTest, CutStreamsFailAtEveryLength) {
     ::testing::internal::GetCapturedStdout();
 }
 
+// Every start of the widest round of the symbol loop (two literal pairs, then a 258-byte
+// match copied 16 bytes at a time) within its 262-byte period: one of them starts just
+// below the point where the inflater hands its bytes on, and writes farthest into the
+// output buffer's slack. Under AddressSanitizer the bytes behind that buffer are
+// poisoned, so a write past the slack stops the test.
+TEST_F(PngInflateTest, WidestRoundsStayInsideTheOutputBuffer) {
+    const std::vector<std::uint8_t> rounds = fixture::ReadFile(file("widest_rounds.deflate"));
+    ASSERT_FALSE(rounds.empty());
+    constexpr std::size_t kRounds = 1001;  // as make_png.py writes them
+    constexpr std::size_t kRound = 262;
+    constexpr std::size_t kMatch = 258;
+    constexpr std::size_t kDistance = 17;
+    for (std::size_t lead = kRound; lead < 2 * kRound; ++lead) {
+        SCOPED_TRACE(lead);
+        // A zlib header, a stored block of lead bytes, the rounds, a 4-byte Adler-32 that
+        // is not looked at.
+        std::vector<std::uint8_t> z = {0x78, 0x01, 0x00};
+        for (const std::size_t v : {lead, lead ^ 0xFFFF}) {
+            z.push_back(static_cast<std::uint8_t>(v));
+            z.push_back(static_cast<std::uint8_t>(v >> 8));
+        }
+        std::vector<std::uint8_t> expected;
+        for (std::size_t i = 0; i < lead; ++i)
+            expected.push_back(static_cast<std::uint8_t>(i * 7 % 251));
+        z.insert(z.end(), expected.begin(), expected.end());
+        z.insert(z.end(), rounds.begin(), rounds.end());
+        z.insert(z.end(), 4, 0);
+        for (std::size_t r = 0; r < kRounds; ++r) {
+            expected.insert(expected.end(), {'a', 'b', 'a', 'b'});
+            for (std::size_t k = 0; k < kMatch; ++k)
+                expected.push_back(expected[expected.size() - kDistance]);
+        }
+        std::vector<std::uint8_t> out;
+        ASSERT_EQ(PngInflate(z.data(), z.size(), PngInflateSink{&out, Append}, nullptr),
+                  PngInflateResult::kOk);
+        ASSERT_TRUE(out == expected);
+    }
+}
+
 }  // namespace
