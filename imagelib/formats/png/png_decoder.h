@@ -54,9 +54,9 @@ struct PngDecoder {
     std::uint8_t blackKey, whiteKey;
     std::uint8_t masked[256];  // image-and-mask layout: 1 for the entries shown transparent
 
-    // The concatenated IDAT data.
-    std::uint8_t* data;
-    std::uint64_t dataSize, dataCapacity;
+    // The IDAT data, read where they lie in the source when the image is decoded.
+    std::int64_t firstIdat;   // source offset of the first IDAT chunk with data
+    std::uint64_t idatBytes;  // the bytes of all IDAT chunks
 
     // Row sink: the bitmap rows, three scanline buffers and where the next scanline goes.
     std::uint8_t* bits;          // result rows, bottom-up
@@ -83,6 +83,10 @@ struct PngDriverArea {
 // Header reader (png_chunks.cpp): 0, or the code that ends the load.
 int PngReadIhdr(PngDecoder& d, StreamReader& in);
 int PngWalkChunks(PngDecoder& d, StreamReader& in);
+// The data of the next IDAT chunk from the reader's cursor on, walking the chunks as the
+// header reader did (png_chunks.cpp): true with the span, false at IEND or the end of the
+// source. origin is the StreamReader, as PngInflateSource wants it.
+bool PngNextIdat(void* origin, const std::uint8_t** bytes, std::uint64_t* n);
 
 // Output decision and the image-and-mask keys (png_output_format.cpp).
 void PngDecideOutput(PngDecoder& d, std::uint32_t flags);

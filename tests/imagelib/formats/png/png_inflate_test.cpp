@@ -1,10 +1,11 @@
 // The inflater alone: zlib streams of every compression level, long enough to pass its
-// output chunks many times, inflate to the bytes zlib was given; the bytes reach the sink
-// in order whatever the chunking; a cut stream fails and frees what it took.
+// output chunks many times, inflate to the bytes zlib was given, from one buffer or from
+// pieces of any size; a cut stream fails and frees what it took.
 #include "formats/png/png_inflate.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -38,6 +39,42 @@ TEST_F(PngInflateTest, EveryLevelGivesBackWhatZlibWasGiven) {
                   PngInflateResult::kOk);
         EXPECT_TRUE(out == raw);
         EXPECT_EQ(consumed, z.size() - 4) << "the Adler-32 follows the last block";
+    }
+}
+
+// Hands out a buffer in pieces of 0 to 12 bytes in turn, as IDAT chunks of any size would.
+struct Pieces {
+    const std::uint8_t* data;
+    std::size_t size;
+    std::size_t pos = 0;
+    std::size_t turn = 0;
+};
+
+bool NextPiece(void* origin, const std::uint8_t** bytes, std::uint64_t* n) {
+    auto* p = static_cast<Pieces*>(origin);
+    if (p->pos == p->size)
+        return false;
+    const std::size_t k = std::min(p->turn++ % 13, p->size - p->pos);
+    *bytes = p->data + p->pos;
+    *n = k;
+    p->pos += k;
+    return true;
+}
+
+TEST_F(PngInflateTest, ASourceInPiecesGivesTheSameBytes) {
+    const std::vector<std::uint8_t> raw = fixture::ReadFile(file("inflate.raw"));
+    for (const char* level : {"0", "1", "9"}) {
+        SCOPED_TRACE(level);
+        const std::vector<std::uint8_t> z =
+            fixture::ReadFile(file(std::string("inflate_l") + level + ".z"));
+        Pieces pieces{z.data(), z.size()};
+        std::vector<std::uint8_t> out;
+        std::uint64_t consumed = 0;
+        ASSERT_EQ(PngInflate(imagelib::PngInflateSource{&pieces, NextPiece},
+                             PngInflateSink{&out, Append}, &consumed),
+                  PngInflateResult::kOk);
+        EXPECT_TRUE(out == raw);
+        EXPECT_EQ(consumed, z.size() - 4);
     }
 }
 
