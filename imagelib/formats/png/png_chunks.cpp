@@ -1,7 +1,7 @@
 // The PNG header reader: IHDR, then the chunk walk that finds the IDAT data and reads
-// PLTE, tRNS and bKGD; and the walk over the IDAT chunks again when the image is decoded. CRCs are
-// never compared and chunk types are compared without regard to case. Every length is bounded by
-// the data that remains, so the walk always moves forward and ends.
+// PLTE, tRNS and bKGD; and the walk over the IDAT chunks again when the image is decoded.
+// CRCs are never compared and chunk types are compared without regard to case. Every
+// length is bounded by the data that remains, so a walk always moves forward and ends.
 #include <cctype>
 #include <cstdio>
 #include <cstring>

@@ -1,7 +1,8 @@
 // The inflater. Symbols are decoded through lookup tables (png_huffman.h) from a 64-bit
-// bit buffer filled from the source's spans where they lie; the output is produced into one buffer
-// that keeps the last 32 KiB (the DEFLATE window) in front of the bytes not yet handed on, so that
-// a match is copied with wide moves and never reaches outside the bytes produced.
+// bit buffer filled from the source's spans where they lie; the output is produced into
+// one buffer that keeps the last 32 KiB (the DEFLATE window) in front of the bytes not yet
+// handed on, so that a match is copied with wide moves and never reaches outside the bytes
+// produced.
 #include "formats/png/png_inflate.h"
 
 #include <sanitizer/asan_interface.h>

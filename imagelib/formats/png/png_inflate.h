@@ -28,12 +28,12 @@ enum class PngInflateResult {
     kNoMemory,  // the window or the tables cannot be allocated
 };
 
-// Inflates the zlib stream that the source hands out. The header's method must be 8 and its window
-// no larger than 32 KiB (CINFO 7); its check bits, a preset-dictionary flag and the Adler-32 after
-// the last block are not looked at. Codes that are no prefix code, symbols beyond the alphabets,
-// back-references before the first byte produced, stored blocks whose lengths disagree and data
-// that end before the last block are refused. On success *consumed (if given) holds the bytes up to
-// the end of the last block.
+// Inflates the zlib stream that the source hands out. The header's method must be 8 and
+// its window no larger than 32 KiB (CINFO 7); its check bits, a preset-dictionary flag and
+// the Adler-32 after the last block are not looked at. Codes that are no prefix code,
+// symbols beyond the alphabets, back-references before the first byte produced, stored
+// blocks whose lengths disagree and data that end before the last block are refused. On
+// success *consumed (if given) holds the bytes up to the end of the last block.
 PngInflateResult PngInflate(const PngInflateSource& source, const PngInflateSink& sink,
                             std::uint64_t* consumed);
 // The same for a stream held in one buffer.
