@@ -1,5 +1,6 @@
 // The PNG inflater alone against zlib on the same zlib stream: whatever one accepts the
-// other must accept with the same bytes, and what one refuses the other must refuse. The
+// other must accept with the same bytes, and what one refuses the other must refuse; and
+// the stream handed to the inflater in pieces gives what it gives in one buffer. The
 // inflater does not look at the header's check bits, its preset-dictionary flag or the
 // Adler-32, so the input's header is made valid first and, for zlib, the Adler-32 of the
 // bytes ours produced is put behind the stream.
@@ -18,6 +19,27 @@ namespace {
 void Append(void* target, const std::uint8_t* bytes, std::size_t n) {
     auto* out = static_cast<std::vector<std::uint8_t>*>(target);
     out->insert(out->end(), bytes, bytes + n);
+}
+
+// Hands out a buffer in pieces of 0 to 16 bytes, their sizes following the input's length,
+// as IDAT chunks of any size would.
+struct Pieces {
+    const std::uint8_t* data;
+    std::size_t size;
+    std::size_t pos;
+    std::size_t turn;
+};
+
+bool NextPiece(void* origin, const std::uint8_t** bytes, std::uint64_t* n) {
+    auto* p = static_cast<Pieces*>(origin);
+    if (p->pos == p->size)
+        return false;
+    const std::size_t want = (p->turn++ * 7 + p->size) % 17;
+    const std::size_t k = want < p->size - p->pos ? want : p->size - p->pos;
+    *bytes = p->data + p->pos;
+    *n = k;
+    p->pos += k;
+    return true;
 }
 
 // True when zlib reaches the end of the DEFLATE data behind the two header bytes.
@@ -63,6 +85,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::ExpectNoLeak(before);
     if (r == imagelib::PngInflateResult::kNoMemory)
         fuzz::Fail("the inflater ran out of memory");
+
+    // The same stream in pieces gives the same outcome, bytes and end.
+    std::vector<std::uint8_t> fromPieces;
+    Pieces pieces{in.data(), in.size(), 0, 0};
+    std::uint64_t consumedInPieces = 0;
+    const imagelib::PngInflateResult rp =
+        imagelib::PngInflate(imagelib::PngInflateSource{&pieces, NextPiece},
+                             imagelib::PngInflateSink{&fromPieces, Append}, &consumedInPieces);
+    fuzz::ExpectNoLeak(before);
+    if (rp != r || (r == imagelib::PngInflateResult::kOk &&
+                    (fromPieces != ours || consumedInPieces != consumed)))
+        fuzz::Fail("the stream in pieces inflates otherwise than in one buffer");
 
     if (r == imagelib::PngInflateResult::kOk) {
         if (consumed < 2 || consumed > in.size())

@@ -1,7 +1,7 @@
-// The PNG header reader: IHDR, then the chunk walk that collects the IDAT data and reads
-// PLTE, tRNS and bKGD. CRCs are never compared and chunk types are compared without
-// regard to case. Every length is bounded by the data that remains, so the walk always
-// moves forward and ends.
+// The PNG header reader: IHDR, then the chunk walk that finds the IDAT data and reads
+// PLTE, tRNS and bKGD; and the walk over the IDAT chunks again when the image is decoded.
+// CRCs are never compared and chunk types are compared without regard to case. Every
+// length is bounded by the data that remains, so a walk always moves forward and ends.
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -123,11 +123,15 @@ int PngReadTrns(PngDecoder& d, StreamReader& in, std::uint32_t length) {
                 return kPngShortTrns;
             d.trnsCount = n;
             d.lastTranslucent = 0;
+            // A table of opaque entries only makes nothing transparent: the image reads as
+            // if it had no tRNS.
+            d.trnsSeen = 0;
             for (std::uint32_t i = 0; i < n; ++i) {
-                if (d.alpha[i] < 255)
+                if (d.alpha[i] < 255) {
                     d.lastTranslucent = static_cast<std::uint8_t>(i);
+                    d.trnsSeen = 1;
+                }
             }
-            d.trnsSeen = 1;
             SkipBounded(in, length - n);
             return kOk;
         }
@@ -159,46 +163,23 @@ int PngReadTrns(PngDecoder& d, StreamReader& in, std::uint32_t length) {
     }
 }
 
-// Appends the chunk's data (as much of it as the source holds) to the compressed data.
-// The first IDAT sizes the buffer for everything the source still holds, which bounds all
-// the IDAT data to come: one allocation and no copying of what was gathered already. The
-// buffer grows by doubling should that block be refused.
-int PngQueueIdat(PngDecoder& d, StreamReader& in, std::uint32_t length) {
+// Notes where the IDAT data begin and how much there is; they are read where they lie
+// when the image is decoded.
+int PngQueueIdat(PngDecoder& d, StreamReader& in, std::uint32_t length, std::int64_t chunk) {
     const std::uint64_t remaining = static_cast<std::uint64_t>(in.Remaining());
     const std::uint64_t n = length < remaining ? length : remaining;
-    if (n == 0)
-        return kOk;
-    const std::uint64_t need = d.dataSize + n;
-    if (d.dataCapacity == 0 && FitsBlock(remaining)) {
-        d.data = static_cast<std::uint8_t*>(ImageAlloc(static_cast<std::uint32_t>(remaining)));
-        if (d.data != nullptr)
-            d.dataCapacity = remaining;
-    }
-    if (need > d.dataCapacity) {
-        std::uint64_t capacity = d.dataCapacity < 4096 ? 4096 : d.dataCapacity * 2;
-        if (capacity < need)
-            capacity = need;
-        if (!FitsBlock(capacity))
-            capacity = need;
-        if (!FitsBlock(capacity))
-            return kPngIdatMemory;
-        auto* grown = static_cast<std::uint8_t*>(ImageAlloc(static_cast<std::uint32_t>(capacity)));
-        if (grown == nullptr)
-            return kPngIdatMemory;
-        if (d.dataSize > 0)
-            std::memcpy(grown, d.data, d.dataSize);
-        ImageFree(d.data);
-        d.data = grown;
-        d.dataCapacity = capacity;
-    }
-    in.Read(d.data + d.dataSize, static_cast<std::int64_t>(n));
-    d.dataSize = need;
+    if (n > 0 && d.idatBytes == 0)
+        d.firstIdat = chunk;
+    d.idatBytes += n;
+    in.Skip(static_cast<std::int64_t>(n));
     return kOk;
 }
 
-int ReadChunk(PngDecoder& d, StreamReader& in, const std::uint8_t* type, std::uint32_t length) {
+// The chunk whose length and type (read from offset chunk on) are given.
+int ReadChunk(PngDecoder& d, StreamReader& in, const std::uint8_t* type, std::uint32_t length,
+              std::int64_t chunk) {
     if (TypeIs(type, "idat"))
-        return PngQueueIdat(d, in, length);
+        return PngQueueIdat(d, in, length, chunk);
     if (TypeIs(type, "plte") && d.colourType == kPngPalette)
         return PngReadPlte(d, in, length);
     if (TypeIs(type, "bkgd"))
@@ -253,17 +234,35 @@ int PngReadIhdr(PngDecoder& d, StreamReader& in) {
 
 int PngWalkChunks(PngDecoder& d, StreamReader& in) {
     for (;;) {
+        const std::int64_t chunk = in.Position();
         std::uint32_t length = 0;
         std::uint8_t type[4];
         if (!in.U32BE(&length) || !in.Read(type, 4))
             return kOk;  // the end of the data ends the walk
         if (TypeIs(type, "iend"))
             return kOk;
-        const int r = ReadChunk(d, in, type, length);
+        const int r = ReadChunk(d, in, type, length, chunk);
         if (r != kOk)
             return r;
         if (!SkipBounded(in, kCrcBytes))
             return kOk;
+    }
+}
+
+bool PngNextIdat(void* origin, const std::uint8_t** bytes, std::uint64_t* n) {
+    StreamReader& in = *static_cast<StreamReader*>(origin);
+    for (;;) {
+        std::uint32_t length = 0;
+        std::uint8_t type[4];
+        if (!in.U32BE(&length) || !in.Read(type, 4) || TypeIs(type, "iend"))
+            return false;
+        if (TypeIs(type, "idat")) {
+            *n = static_cast<std::uint64_t>(in.Span(bytes, length));
+            SkipBounded(in, kCrcBytes);  // when the source ends here, so does the walk
+            return true;
+        }
+        if (!SkipBounded(in, length) || !SkipBounded(in, kCrcBytes))
+            return false;
     }
 }
 

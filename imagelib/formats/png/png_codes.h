@@ -9,14 +9,12 @@ namespace imagelib {
 // allow: a bit depth the colour type does not have, an unknown colour type, a zero width or
 // height, or rows longer than 32 bits can count.
 constexpr int kPngBadHeader = 1900;
-constexpr int kPngIdatMemory = 1901;  // the buffer of compressed data cannot be grown
-constexpr int kPngShortPlte = 1902;   // PLTE data shorter than its entries
-constexpr int kPngShortBkgd = 1903;   // bKGD data shorter than the colour type's value
-constexpr int kPngShortTrns = 1904;   // tRNS data shorter than the colour type's value
-constexpr int kPngBadData = 1905;     // the zlib stream cannot be inflated
-constexpr int kPngNoData = 1906;      // no IDAT, or only empty ones
+constexpr int kPngShortPlte = 1902;  // PLTE data shorter than its entries
+constexpr int kPngShortBkgd = 1903;  // bKGD data shorter than the colour type's value
+constexpr int kPngShortTrns = 1904;  // tRNS data shorter than the colour type's value
+constexpr int kPngBadData = 1905;    // the zlib stream cannot be inflated
+constexpr int kPngNoData = 1906;     // no IDAT, or only empty ones
 static_assert(kPngBadHeader == IMAGELIB_PNG_BAD_HEADER &&
-                  kPngIdatMemory == IMAGELIB_PNG_IDAT_MEMORY &&
                   kPngShortPlte == IMAGELIB_PNG_SHORT_PLTE &&
                   kPngShortBkgd == IMAGELIB_PNG_SHORT_BKGD &&
                   kPngShortTrns == IMAGELIB_PNG_SHORT_TRNS &&

@@ -39,23 +39,24 @@ struct PngDecoder {
     PaletteEntry3 palette[256];
     std::uint8_t alpha[256];  // 255 until tRNS says otherwise
     std::uint32_t trnsCount;
-    std::uint8_t trnsSeen;
+    std::uint8_t trnsSeen;         // tRNS makes some colour transparent or translucent
     std::uint8_t lastTranslucent;  // last palette index with alpha below 255, 0 for none
     std::uint8_t greyKey;          // grey tRNS: the index of the transparent grey
     std::uint8_t rgbKey[3];        // RGB tRNS: most significant bytes of the key
 
     // The output decision.
-    std::uint32_t outputDepth;    // 1, 4, 8, 24 or 32
-    std::uint32_t outputColours;  // colour-table entries, 0 for 24 and 32 bits
-    std::uint8_t alphaOutput;     // 32-bit rows with pre-multiplied alpha
-    std::uint8_t imageAndMask;    // image half, then mask half
-    std::uint8_t cleanMask;       // no white key: the engine whitens the mask half
-    std::uint8_t transparentIndex;
+    std::uint32_t outputDepth;      // 1, 4, 8, 24 or 32
+    std::uint32_t outputColours;    // colour-table entries, 0 for 24 and 32 bits
+    std::uint8_t alphaOutput;       // 32-bit rows with pre-multiplied alpha
+    std::uint8_t imageAndMask;      // image half, then mask half
+    std::uint8_t cleanMask;         // no white key: the engine whitens the mask half
+    std::uint8_t transparentIndex;  // the one reported: the last masked entry
     std::uint8_t blackKey, whiteKey;
+    std::uint8_t masked[256];  // image-and-mask layout: 1 for the entries shown transparent
 
-    // The concatenated IDAT data.
-    std::uint8_t* data;
-    std::uint64_t dataSize, dataCapacity;
+    // The IDAT data, read where they lie in the source when the image is decoded.
+    std::int64_t firstIdat;   // source offset of the first IDAT chunk with data
+    std::uint64_t idatBytes;  // the bytes of all IDAT chunks
 
     // Row sink: the bitmap rows, three scanline buffers and where the next scanline goes.
     std::uint8_t* bits;          // result rows, bottom-up
@@ -82,6 +83,10 @@ struct PngDriverArea {
 // Header reader (png_chunks.cpp): 0, or the code that ends the load.
 int PngReadIhdr(PngDecoder& d, StreamReader& in);
 int PngWalkChunks(PngDecoder& d, StreamReader& in);
+// The data of the next IDAT chunk from the reader's cursor on, walking the chunks as the
+// header reader did (png_chunks.cpp): true with the span, false at IEND or the end of the
+// source. origin is the StreamReader, as PngInflateSource wants it.
+bool PngNextIdat(void* origin, const std::uint8_t** bytes, std::uint64_t* n);
 
 // Output decision and the image-and-mask keys (png_output_format.cpp).
 void PngDecideOutput(PngDecoder& d, std::uint32_t flags);

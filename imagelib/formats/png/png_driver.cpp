@@ -1,8 +1,8 @@
 // The PNG driver: its row of the format table and the PNG writer that is not there.
 // The header reader walks the whole chunk sequence and decides the output format; the
-// first decode call inflates the whole image straight into the result rows, unfiltering
-// and placing each scanline as it comes out; the closing call writes the bitmap header
-// and colour table and releases the decoder.
+// first decode call inflates the whole image from the IDAT chunks where they lie in the
+// source, straight into the result rows, unfiltering and placing each scanline as it comes
+// out; the closing call writes the bitmap header and colour table and releases the decoder.
 #include "formats/png/png_driver.h"
 
 #include <cstring>
@@ -28,7 +28,6 @@ void ReleaseDecoder(ImageInfo* info) {
     if (d == nullptr)
         return;
     PngFreeRows(*d);
-    ImageFree(d->data);
     ImageFree(d);
     DriverState<PngDriverArea>(info).decoder = nullptr;
 }
@@ -66,14 +65,14 @@ void PutToRows(void* target, const std::uint8_t* bytes, std::size_t n) {
     PngOutputBytes(*static_cast<PngDecoder*>(target), bytes, n);
 }
 
-// Inflates the collected data through the row sink; 69, or the code that ends the load.
-int PngProcessData(PngDecoder& d) {
+// Inflates the IDAT data, read where they lie in the source, through the row sink; 69, or
+// the code that ends the load.
+int PngProcessData(PngDecoder& d, ImageMemStream* source) {
+    StreamReader in(source);
+    in.Seek(d.firstIdat);
+    const PngInflateSource idat{&in, PngNextIdat};
     const PngInflateSink sink{&d, PutToRows};
-    const PngInflateResult r = PngInflate(d.data, d.dataSize, sink, nullptr);
-    // The compressed data are done with either way.
-    ImageFree(d.data);
-    d.data = nullptr;
-    d.dataSize = d.dataCapacity = 0;
+    const PngInflateResult r = PngInflate(idat, sink, nullptr);
     if (r == PngInflateResult::kNoMemory)
         return kOutOfMemory;
     if (r != PngInflateResult::kOk)
@@ -98,9 +97,9 @@ int DecodeImage(SerialImageContext* ctx, PngDecoder& d) {
     // than any of the output depths needs.
     if (!PngStartRows(d, ctx->bits))
         return kOutOfMemory;
-    if (d.dataSize == 0)
+    if (d.idatBytes == 0)
         return kPngNoData;
-    return PngProcessData(d);
+    return PngProcessData(d, ctx->stream);
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // Building the inflater's lookup tables from code lengths.
 #include "formats/png/png_huffman.h"
 
+#include <cstring>
+
 namespace imagelib {
 namespace {
 
@@ -44,22 +46,37 @@ std::uint32_t SymbolEntry(HuffAlphabet alphabet, unsigned symbol, unsigned bits)
     return Entry(bits, 0, kHuffLiteral, symbol);
 }
 
-// Where a primary slot's literal leaves enough of the primary bits to name the next
-// literal's code in full, the slot decodes both. The slots are visited from the top: the
-// second code's slot (i >> length) lies below i, so it still holds a single symbol.
-// Written without branches: whether a slot pairs follows the data, not a pattern. An
-// entry of no code (0 bits) or of all the primary bits finds no second code that fits.
-void PairLiterals(std::uint32_t* table, unsigned tableBits) {
-    for (unsigned i = 1u << tableBits; i-- > 0;) {
-        const std::uint32_t first = table[i];
-        const unsigned bits = HuffCodeBits(first);
-        const std::uint32_t second = table[i >> bits];
-        const unsigned total = bits + HuffCodeBits(second);
-        const bool pair = HuffKind(first) == kHuffLiteral && HuffKind(second) == kHuffLiteral &&
-                          total <= tableBits;
-        const std::uint32_t both =
-            Entry(total, 0, kHuffLiteralPair, HuffValue(first) | HuffValue(second) << 8);
-        table[i] = pair ? both : first;
+// Where a literal's code leaves enough of the primary bits to name the next literal's
+// code in full, the slot decodes both. A first literal of length bits has the slots
+// code | k << bits, k below 2^(tableBits - bits), and the code that follows it is the one
+// whose slot is k; those slots are copied first, as pairs may be written over them. The
+// slots are written without branches: whether a slot pairs follows the data, not a
+// pattern.
+void PairLiterals(const std::uint8_t* lengths, unsigned count, const unsigned* codes,
+                  std::uint32_t* table, unsigned tableBits) {
+    const unsigned literals = count < 256 ? count : 256;
+    unsigned shortest = kMaxCodeBits;
+    for (unsigned s = 0; s < literals; ++s) {
+        if (lengths[s] > 0 && lengths[s] < shortest)
+            shortest = lengths[s];
+    }
+    if (2 * shortest > tableBits)
+        return;
+    std::uint32_t second[1u << (kLitLenTableBits - 1)];
+    std::memcpy(second, table, sizeof(std::uint32_t) << (tableBits - shortest));
+    for (unsigned s = 0; s < literals; ++s) {
+        const unsigned bits = lengths[s];
+        if (bits == 0 || bits + shortest > tableBits)
+            continue;
+        const unsigned room = tableBits - bits;
+        const std::uint32_t alone = Entry(bits, 0, kHuffLiteral, s);
+        for (unsigned k = 0; k < 1u << room; ++k) {
+            const std::uint32_t next = second[k];
+            const bool pair = HuffKind(next) == kHuffLiteral && HuffCodeBits(next) <= room;
+            const std::uint32_t both =
+                Entry(bits + HuffCodeBits(next), 0, kHuffLiteralPair, s | HuffValue(next) << 8);
+            table[codes[s] | k << bits] = pair ? both : alone;
+        }
     }
 }
 
@@ -177,7 +194,7 @@ bool PngBuildHuffCodes(const std::uint8_t* lengths, unsigned count, HuffAlphabet
             table[offset[slot] + i] = e;
     }
     if (alphabet == HuffAlphabet::kLitLen)
-        PairLiterals(table, tableBits);
+        PairLiterals(lengths, count, codes, table, tableBits);
     return true;
 }
 

@@ -1,8 +1,11 @@
 // The inflater. Symbols are decoded through lookup tables (png_huffman.h) from a 64-bit
-// bit buffer; the output is produced into one buffer that keeps the last 32 KiB (the
-// DEFLATE window) in front of the bytes not yet handed on, so that a match is copied with
-// wide moves and never reaches outside the bytes produced.
+// bit buffer filled from the source's spans where they lie; the output is produced into
+// one buffer that keeps the last 32 KiB (the DEFLATE window) in front of the bytes not yet
+// handed on, so that a match is copied with wide moves and never reaches outside the bytes
+// produced.
 #include "formats/png/png_inflate.h"
+
+#include <sanitizer/asan_interface.h>
 
 #include <cstdio>
 #include <cstring>
@@ -16,9 +19,12 @@ namespace {
 constexpr std::size_t kWindow = 32768;  // the farthest a DEFLATE distance reaches
 constexpr std::size_t kChunk = 1u << 17;
 constexpr std::size_t kMaxMatch = 258;
-constexpr std::size_t kCopySlack = 16;  // a wide copy may write this far past its match
+constexpr std::size_t kWideCopy = 16;  // a match moves this many bytes at a time
 constexpr std::size_t kFlushAt = kWindow + kChunk;
-constexpr std::size_t kOutSize = kFlushAt + kMaxMatch + kCopySlack;
+// A round of the symbol loop starts below kFlushAt and writes at most two literal pairs,
+// then a match whose last wide move may pass its end by kWideCopy - 1 bytes.
+constexpr std::size_t kRoundBytes = 2 * 2 + kMaxMatch + kWideCopy - 1;
+constexpr std::size_t kOutSize = kFlushAt + kRoundBytes;
 
 constexpr std::uint32_t kMethodDeflate = 8;
 constexpr std::uint32_t kMaxWindowBits = 7;  // CINFO: a window of 2^(7 + 8) bytes
@@ -39,34 +45,31 @@ struct InflateTables {
     std::uint32_t distance[kDistanceTableSize];
     std::uint32_t codeLength[kCodeLengthTableSize];
     std::uint8_t out[kOutSize];
+    // Never written. Under AddressSanitizer it is poisoned while the inflater runs, so
+    // that a write past out stops the program instead of landing in padding.
+    std::uint8_t fence[8];
 };
 
-// Bits of the input, least significant first. After Refill at least 56 bits are held.
-// Past the end of the data the buffer fills with zeros; Overrun() tells when any of them
-// was taken, and Refill fails well before that could go on for long.
+// Bits of the input, least significant first, taken from the source's spans in turn.
+// After Refill at least 56 bits are held. Past the end of the data the buffer fills with
+// zeros; Overrun() tells when any of them was taken, and Refill fails well before that
+// could go on for long.
 class BitReader {
   public:
-    BitReader(const std::uint8_t* data, std::uint64_t size, std::uint64_t start)
-        : data_(data), size_(size), pos_(start) {}
+    explicit BitReader(const PngInflateSource& source) : source_(&source) {}
 
     bool Refill() {
-        if (pos_ + 8 <= size_) {
+        if (end_ - next_ >= 8) {
             // The bytes beyond the counted bits are loaded too; they are the next bytes of
-            // the data at their own places, so loading them again later changes nothing.
+            // the span at their own places, so loading them again later changes nothing.
             std::uint64_t word;
-            std::memcpy(&word, data_ + pos_, 8);
+            std::memcpy(&word, next_, 8);
             buf_ |= word << count_;
-            pos_ += (63 - count_) >> 3;
+            next_ += (63 - count_) >> 3;
             count_ |= 56;
             return true;
         }
-        while (count_ <= 56) {
-            const std::uint64_t byte = pos_ < size_ ? data_[pos_] : 0;
-            buf_ |= byte << count_;
-            ++pos_;
-            count_ += 8;
-        }
-        return pos_ <= size_ + 8;
+        return RefillByBytes();
     }
     std::uint64_t Bits() const { return buf_; }
     void Drop(unsigned n) {
@@ -79,23 +82,67 @@ class BitReader {
         return v;
     }
     // Bits taken so far, counted from the start of the data.
-    std::uint64_t Consumed() const { return pos_ * 8 - count_; }
-    bool Overrun() const { return Consumed() > size_ * 8; }
-    // Gives back the whole bytes held and skips to the next byte boundary: the next read
-    // of the data is then at Position().
-    void ToByteBoundary() {
-        Drop(count_ & 7);
-        pos_ -= count_ / 8;
-        count_ = 0;
-        buf_ = 0;
+    std::uint64_t Consumed() const {
+        return (before_ + static_cast<std::uint64_t>(next_ - start_) + zeros_) * 8 - count_;
     }
-    std::uint64_t Position() const { return pos_; }
-    void Advance(std::uint64_t n) { pos_ += n; }
+    bool Overrun() const { return zeros_ * 8 > count_; }
+    void ToByteBoundary() { Drop(count_ & 7); }
+    // Copies up to n bytes from the byte boundary on: the whole bytes held, then straight
+    // from the spans. The count copied, fewer than n when the data end.
+    std::uint64_t ReadBytes(std::uint8_t* dst, std::uint64_t n) {
+        std::uint64_t done = 0;
+        while (done < n && count_ >= 8 + zeros_ * 8)
+            dst[done++] = static_cast<std::uint8_t>(Take(8));
+        if (done == n || zeros_ > 0)
+            return done;
+        buf_ = 0;  // no bit is held, but bytes loaded ahead may be: they are read below
+        while (done < n && (next_ != end_ || NextSpan())) {
+            const std::uint64_t have = static_cast<std::uint64_t>(end_ - next_);
+            const std::uint64_t k = n - done < have ? n - done : have;
+            std::memcpy(dst + done, next_, k);
+            next_ += k;
+            done += k;
+        }
+        return done;
+    }
 
   private:
-    const std::uint8_t* data_;
-    std::uint64_t size_;
-    std::uint64_t pos_;  // next byte to load (may pass size_: zeros)
+    bool RefillByBytes() {
+        while (count_ <= 56) {
+            std::uint64_t byte = 0;
+            if (next_ != end_ || NextSpan())
+                byte = *next_++;
+            else
+                ++zeros_;
+            buf_ |= byte << count_;
+            count_ += 8;
+        }
+        return zeros_ <= 8;
+    }
+    // Moves to the next span that is not empty; false at the end of the data.
+    bool NextSpan() {
+        const std::uint8_t* bytes = nullptr;
+        std::uint64_t n = 0;
+        while (!ended_) {
+            if (!source_->next(source_->origin, &bytes, &n)) {
+                ended_ = true;
+            } else if (n > 0) {
+                before_ += static_cast<std::uint64_t>(end_ - start_);
+                start_ = next_ = bytes;
+                end_ = bytes + n;
+                return true;
+            }
+        }
+        return false;
+    }
+
+    const PngInflateSource* source_;
+    const std::uint8_t* start_ = nullptr;  // the current span
+    const std::uint8_t* next_ = nullptr;   // its next byte to load
+    const std::uint8_t* end_ = nullptr;
+    std::uint64_t before_ = 0;  // bytes of the spans before it
+    std::uint64_t zeros_ = 0;   // zero bytes loaded past the end of the data
+    bool ended_ = false;
     std::uint64_t buf_ = 0;
     unsigned count_ = 0;  // bits held in buf_
 };
@@ -120,15 +167,15 @@ void Flush(Inflater& z) {
 }
 
 // Copies a match of len bytes from dist bytes back. dist is at least 1 and never more
-// than the bytes in front of dst; up to kCopySlack bytes past the match may be written.
+// than the bytes in front of dst; up to kWideCopy - 1 bytes past the match may be written.
 inline void CopyMatch(std::uint8_t* dst, std::size_t dist, std::size_t len) {
     const std::uint8_t* src = dst - dist;
     std::uint8_t* const end = dst + len;
-    if (dist >= 16) {
+    if (dist >= kWideCopy) {
         do {
-            std::memcpy(dst, src, 16);
-            dst += 16;
-            src += 16;
+            std::memcpy(dst, src, kWideCopy);
+            dst += kWideCopy;
+            src += kWideCopy;
         } while (dst < end);
         return;
     }
@@ -315,27 +362,24 @@ bool PngReadDynamicTables(Inflater& z, BitReader& br) {
 }
 
 // A stored block (RFC 1951, 3.2.4): LEN, its complement, then LEN bytes as they are.
-bool CopyStored(Inflater& z, BitReader& br, const std::uint8_t* data, std::uint64_t size) {
+bool CopyStored(Inflater& z, BitReader& br) {
     br.ToByteBoundary();
-    std::uint64_t pos = br.Position();
-    if (pos > size || size - pos < 4)
+    if (!br.Refill())
         return false;
-    const unsigned len = data[pos] | data[pos + 1] << 8;
-    const unsigned nlen = data[pos + 2] | data[pos + 3] << 8;
-    pos += 4;
-    if (len != (~nlen & 0xFFFFu) || size - pos < len)
+    const unsigned len = br.Take(16);
+    const unsigned nlen = br.Take(16);
+    if (br.Overrun() || len != (~nlen & 0xFFFFu))
         return false;
     std::size_t left = len;
     while (left > 0) {
         if (z.op >= kFlushAt)
             Flush(z);
         const std::size_t n = left < kFlushAt - z.op ? left : kFlushAt - z.op;
-        std::memcpy(z.t->out + z.op, data + pos, n);
+        if (br.ReadBytes(z.t->out + z.op, n) != n)
+            return false;
         z.op += n;
-        pos += n;
         left -= n;
     }
-    br.Advance(pos - br.Position());
     return true;
 }
 
@@ -343,7 +387,7 @@ bool CopyStored(Inflater& z, BitReader& br, const std::uint8_t* data, std::uint6
 // without a message.
 enum class BlockEnd { kMore, kLast, kBadType, kBadData, kShortStored };
 
-BlockEnd InflateBlock(Inflater& z, BitReader& br, const std::uint8_t* data, std::uint64_t size) {
+BlockEnd InflateBlock(Inflater& z, BitReader& br) {
     if (!br.Refill())
         return BlockEnd::kBadData;
     const bool last = br.Take(1) != 0;
@@ -351,7 +395,7 @@ BlockEnd InflateBlock(Inflater& z, BitReader& br, const std::uint8_t* data, std:
     bool ok = false;
     switch (type) {
         case 0:
-            if (!CopyStored(z, br, data, size))
+            if (!CopyStored(z, br))
                 return BlockEnd::kShortStored;
             return last ? BlockEnd::kLast : BlockEnd::kMore;
         case 1:
@@ -370,21 +414,24 @@ BlockEnd InflateBlock(Inflater& z, BitReader& br, const std::uint8_t* data, std:
 
 }  // namespace
 
-PngInflateResult PngInflate(const std::uint8_t* data, std::uint64_t size,
-                            const PngInflateSink& sink, std::uint64_t* consumed) {
-    const std::uint32_t cmf = size > 0 ? data[0] : 0xFF;
-    if ((cmf & 15) != kMethodDeflate || (cmf >> 4) > kMaxWindowBits) {
+PngInflateResult PngInflate(const PngInflateSource& source, const PngInflateSink& sink,
+                            std::uint64_t* consumed) {
+    BitReader br(source);
+    br.Refill();
+    const std::uint32_t cmf = br.Take(8);
+    br.Drop(8);  // the flags byte (FLG) is not looked at
+    if (br.Overrun() || (cmf & 15) != kMethodDeflate || (cmf >> 4) > kMaxWindowBits) {
         std::fputs(kBadHeader, stdout);
         return PngInflateResult::kBadData;
     }
     auto* tables = static_cast<InflateTables*>(ImageAlloc(sizeof(InflateTables)));
     if (tables == nullptr)
         return PngInflateResult::kNoMemory;
+    ASAN_POISON_MEMORY_REGION(tables->fence, sizeof tables->fence);
     Inflater z{tables, &sink, 0, 0, false};
-    BitReader br(data, size, 2);  // the flags byte (FLG) is not looked at
     BlockEnd end = BlockEnd::kMore;
     while (end == BlockEnd::kMore)
-        end = InflateBlock(z, br, data, size);
+        end = InflateBlock(z, br);
     if (end == BlockEnd::kLast && br.Overrun())
         end = BlockEnd::kBadData;
     if (end == BlockEnd::kLast) {
@@ -392,12 +439,39 @@ PngInflateResult PngInflate(const std::uint8_t* data, std::uint64_t size,
         if (consumed != nullptr)
             *consumed = (br.Consumed() + 7) / 8;
     }
+    ASAN_UNPOISON_MEMORY_REGION(tables->fence, sizeof tables->fence);
     ImageFree(tables);
     if (end == BlockEnd::kLast)
         return PngInflateResult::kOk;
     if (end != BlockEnd::kShortStored)
         std::fputs(end == BlockEnd::kBadType ? kBadBlockType : kBadSymbol, stdout);
     return PngInflateResult::kBadData;
+}
+
+namespace {
+
+struct OneSpan {
+    const std::uint8_t* data;
+    std::uint64_t size;
+    bool given;
+};
+
+bool NextOfOne(void* origin, const std::uint8_t** bytes, std::uint64_t* n) {
+    auto* span = static_cast<OneSpan*>(origin);
+    if (span->given)
+        return false;
+    span->given = true;
+    *bytes = span->data;
+    *n = span->size;
+    return true;
+}
+
+}  // namespace
+
+PngInflateResult PngInflate(const std::uint8_t* data, std::uint64_t size,
+                            const PngInflateSink& sink, std::uint64_t* consumed) {
+    OneSpan span{data, size, false};
+    return PngInflate(PngInflateSource{&span, NextOfOne}, sink, consumed);
 }
 
 }  // namespace imagelib

@@ -26,6 +26,29 @@ std::uint32_t Sum(const PaletteEntry3& e) {
     return std::uint32_t{e.red} + e.green + e.blue;
 }
 
+// The entries whose pixels the mask shows transparent: in a palette image every entry of
+// alpha 0, or, when tRNS has none, its last translucent entry; in a grey image the key.
+// The last of them is the transparent index.
+void MarkMaskedEntries(PngDecoder& d) {
+    if (d.colourType != kPngPalette) {
+        d.masked[d.greyKey] = 1;
+        d.transparentIndex = d.greyKey;
+        return;
+    }
+    bool any = false;
+    for (std::uint32_t i = 0; i < d.trnsCount; ++i) {
+        if (d.alpha[i] == 0) {
+            d.masked[i] = 1;
+            d.transparentIndex = static_cast<std::uint8_t>(i);
+            any = true;
+        }
+    }
+    if (!any) {
+        d.masked[d.lastTranslucent] = 1;
+        d.transparentIndex = d.lastTranslucent;
+    }
+}
+
 // Keys of the image-and-mask layout: an opaque pixel shows the black key in the mask half,
 // a transparent one the black key in the image half and the white key in the mask half.
 // Only the entries of the image's own table take part, so a key is always an index the
@@ -33,7 +56,7 @@ std::uint32_t Sum(const PaletteEntry3& e) {
 void ChooseMaskKeys(PngDecoder& d) {
     d.imageAndMask = 1;
     d.outputColours = d.paletteEntries;
-    d.transparentIndex = d.colourType == kPngPalette ? d.lastTranslucent : d.greyKey;
+    MarkMaskedEntries(d);
     const std::uint32_t t = d.transparentIndex;
     std::uint32_t smallest = kWhiteSum, largest = 0;
     std::uint32_t black = 0, white = 0;

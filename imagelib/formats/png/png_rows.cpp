@@ -117,7 +117,7 @@ void PlaceIndexed(const PngDecoder& d, const std::uint8_t* row, std::uint64_t co
             q[2] = e.red;
             q[3] = d.alpha[v];
         } else if (d.imageAndMask) {
-            const bool transparent = v == d.transparentIndex;
+            const bool transparent = d.masked[v] != 0;
             PutIndex(dst, x, transparent ? d.blackKey : v, d.outputDepth);
             PutIndex(dst, d.width + x, transparent ? d.whiteKey : d.blackKey, d.outputDepth);
         } else {

@@ -23,6 +23,13 @@ inline int PaethPredictor(int a, int b, int c) {
     return pab <= pc ? ab : c;
 }
 
+// x + (left + up) / 2 modulo 256, as (left + 2x + up) / 2: the sum of what does not wait
+// for the pixel to the left is formed first, so that the chain from one pixel to the next
+// is one addition, one shift and the truncation to a byte.
+inline std::uint8_t Average(int x, int left, int up) {
+    return static_cast<std::uint8_t>((left + (2 * x + up)) >> 1);
+}
+
 // Sub, Average and Paeth for pixels of U bytes; n is a whole number of pixels or the
 // bytes a cut-short scanline has (the last pixel may then be partial).
 template <std::size_t U>
@@ -54,8 +61,7 @@ void UnfilterLeft(std::uint32_t type, const std::uint8_t* in, const std::uint8_t
         case kFilterAverage:
             for (; i < whole; i += U) {
                 for (std::size_t k = 0; k < U; ++k)
-                    a[k] = out[i + k] =
-                        static_cast<std::uint8_t>(in[i + k] + ((a[k] + prior[i + k]) >> 1));
+                    a[k] = out[i + k] = Average(in[i + k], a[k], prior[i + k]);
             }
             break;
         default:
@@ -98,7 +104,7 @@ void UnfilterToBgr(const std::uint8_t* in, const std::uint8_t* prior, std::uint8
             case kFilterUp:
                 return static_cast<std::uint8_t>(x + up);
             case kFilterAverage:
-                return static_cast<std::uint8_t>(x + ((left + up) >> 1));
+                return Average(x, left, up);
             case kFilterPaeth:
                 return static_cast<std::uint8_t>(x + PaethPredictor(left, up, upLeft));
             default:

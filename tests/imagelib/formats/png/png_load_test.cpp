@@ -5,9 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "fixture_support.h"
@@ -15,6 +18,7 @@
 #include "formats/png/png_fixtures.h"
 #include "imagelib.h"
 #include "win32/gdi.h"
+#include "win32/global_memory.h"
 
 namespace {
 
@@ -145,6 +149,20 @@ TEST_F(PngLoadTest, FlagsReportWhatTheLoadKept) {
     l = fixture::LoadFile(file("own_c3_d8_i0.png"), kImageAndMask);
     EXPECT_EQ(l.flags & kImageAndMask, 0u);
     EXPECT_EQ(l.rgb().width, 13);
+    // A tRNS of opaque entries only: as without tRNS, with or without 0x20000.
+    for (const std::uint32_t asked : {kImageAndMask, kImageAndMask | kKeepAlpha}) {
+        l = fixture::LoadFile(file("trns_opaque.png"), asked);
+        EXPECT_EQ(l.bits(), 8);
+        EXPECT_EQ(l.flags & (kImageAndMask | kKeepAlpha), 0u);
+        EXPECT_EQ(l.rgb().width, 6);
+    }
+    // Several entries of alpha 0: the last of them is the transparent index reported.
+    flags = kImageAndMask | IMAGELIB_REPORT_TRANSPARENT;
+    fixture::Words z;
+    ASSERT_EQ(ImageLoadFileTransIndex(fixture::Wide(file("trns_zeros_d8.png")).c_str(), nullptr, 0,
+                                      &z.a, &z.b, &flags, &transparent),
+              IMAGELIB_FINISHED);
+    EXPECT_EQ(transparent, 5);
     // An RGBA image without 0x20000 is 24-bit and reports no alpha.
     l = fixture::LoadFile(file("own_c6_d8_i0.png"), kImageAndMask);
     EXPECT_EQ(l.bits(), 24);
@@ -233,6 +251,99 @@ TEST_F(PngLoadTest, WritingPngIsNotSupported) {
     EXPECT_EQ(ImageWritePngFile(nullptr, nullptr, nullptr, nullptr, nullptr),
               IMAGELIB_NOT_SUPPORTED);
     EXPECT_EQ(ImageWritePngFile(&dummy, &dummy, &dummy, &dummy, &dummy), IMAGELIB_NOT_SUPPORTED);
+}
+
+// A picture of 35 million pixels, more than images were once held to, written by PIL in
+// the set-up (once for the suite: it takes a second to make).
+class PngLargePictureTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        dir_ = new fixture::TempDir;
+        ASSERT_TRUE(fixture::Python("make_png.py", {"--picture", dir_->path()}));
+    }
+    static void TearDownTestSuite() {
+        delete dir_;
+        dir_ = nullptr;
+    }
+    void TearDown() override { EXPECT_EQ(live_.Leaked(), ""); }
+
+    inline static fixture::TempDir* dir_ = nullptr;
+    fixture::LiveBlocks live_;
+};
+
+// What PIL decoded of the picture: its size, and some rows, top row 0, as RGB.
+struct SampledRows {
+    int width = 0, height = 0;
+    std::vector<int> rows;
+    std::vector<std::uint8_t> rgb;
+};
+
+SampledRows ReadSampledRows(const fixture::TempDir& dir) {
+    SampledRows s;
+    std::ifstream in(dir.file("picture_rows.txt"));
+    in >> s.width >> s.height;
+    for (int y; in >> y;)
+        s.rows.push_back(y);
+    s.rgb = fixture::ReadFile(dir.file("picture_rows.rgb"));
+    return s;
+}
+
+// "" when the sampled rows of a 24-bit PackedDib are PIL's, else the first that is not.
+std::string CompareSampledRows(const std::uint8_t* dib, const SampledRows& s) {
+    const std::size_t stride = (std::size_t(s.width) * 3 + 3) / 4 * 4;
+    for (std::size_t i = 0; i < s.rows.size(); ++i) {
+        const std::uint8_t* row = dib + 1064 + stride * std::size_t(s.height - 1 - s.rows[i]);
+        const std::uint8_t* want = s.rgb.data() + i * std::size_t(s.width) * 3;
+        for (int x = 0; x < s.width; ++x) {
+            const std::uint8_t* p = row + x * 3;
+            const std::uint8_t* q = want + x * 3;
+            if (p[0] != q[2] || p[1] != q[1] || p[2] != q[0])
+                return "row " + std::to_string(s.rows[i]) + ", pixel " + std::to_string(x);
+        }
+    }
+    return "";
+}
+
+TEST_F(PngLargePictureTest, LoadsInOneCallAndStepwiseAlike) {
+    const SampledRows sampled = ReadSampledRows(*dir_);
+    ASSERT_EQ(sampled.width, 7000);
+    ASSERT_EQ(sampled.rgb.size(), sampled.rows.size() * 7000 * 3);
+    const std::string path = dir_->file("picture.png");
+    const std::uint64_t fileBytes = fixture::ReadFile(path).size();
+    const std::uint64_t dibBytes = 1064 + std::uint64_t(7000) * 3 * 5000;
+    std::size_t wholeImage[2] = {};
+    for (const bool stepwise : {false, true}) {
+        SCOPED_TRACE(stepwise ? "stepwise" : "one call");
+        const std::uint64_t before = Win32GlobalBytesOut();
+        Win32ResetGlobalBytesPeak();
+        fixture::Words w;
+        std::uint32_t flags = 0;
+        int r;
+        if (stepwise) {
+            r = SerialImageFileFirst(fixture::Wide(path).c_str(), nullptr, 0, &w.a, &w.b, &flags);
+            for (int calls = 0; r == IMAGELIB_CALL_AGAIN && calls < 100; ++calls)
+                r = SerialImageNext(&w.a, &w.b, &flags, nullptr);
+        } else {
+            r = ImageLoadFile(fixture::Wide(path).c_str(), nullptr, 0, &w.a, &w.b, &flags);
+        }
+        ASSERT_EQ(r, IMAGELIB_FINISHED);
+        // Besides its result the load holds the file and little more: neither a second
+        // image nor a copy of the compressed data.
+        EXPECT_LE(Win32GlobalBytesPeak() - before, dibBytes + 1032 + fileBytes + (1 << 20));
+        ASSERT_EQ(GlobalSize(w.a), dibBytes);
+        const auto* dib = static_cast<const std::uint8_t*>(GlobalLock(w.a));
+        ASSERT_NE(dib, nullptr);
+        std::int32_t size[2];
+        std::memcpy(size, dib + 4, 8);
+        EXPECT_EQ(size[0], 7000);
+        EXPECT_EQ(size[1], 5000);
+        EXPECT_EQ(dib[14], 24);
+        EXPECT_EQ(CompareSampledRows(dib, sampled), "");
+        wholeImage[stepwise] = std::hash<std::string_view>{}(
+            std::string_view(reinterpret_cast<const char*>(dib), dibBytes));
+        GlobalUnlock(w.a);
+    }
+    EXPECT_EQ(wholeImage[0], wholeImage[1]);
 }
 
 }  // namespace
