@@ -69,7 +69,7 @@ enum {
     IMAGELIB_GIF_NO_IMAGE = 1101,          /* the trailer comes before any image */
     IMAGELIB_GIF_BAD_CODE_SIZE = 1102,     /* LZW minimum code size outside 2 to 9 */
     IMAGELIB_PNG_BAD_HEADER = 1900,  /* IHDR missing, short, or with values PNG does not allow */
-    IMAGELIB_PNG_IDAT_MEMORY = 1901, /* the compressed data cannot be collected */
+    IMAGELIB_PNG_IDAT_MEMORY = 1901, /* no longer given: the data is inflated where it lies */
     IMAGELIB_PNG_SHORT_PLTE = 1902,  /* PLTE data cut short */
     IMAGELIB_PNG_SHORT_BKGD = 1903,  /* bKGD data cut short */
     IMAGELIB_PNG_SHORT_TRNS = 1904,  /* tRNS data cut short */
