@@ -2,30 +2,10 @@
 // leak check after every test.
 #pragma once
 
-#include <gtest/gtest.h>
-
-#include <string>
-
-#include "fixture_support.h"
+#include "generated_files_test.h"
 
 namespace png_test {
 
-class PngFixtureTest : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() {
-        dir_ = new fixture::TempDir;
-        ASSERT_TRUE(fixture::Python("make_png.py", {dir_->path()}));
-    }
-    static void TearDownTestSuite() {
-        delete dir_;
-        dir_ = nullptr;
-    }
-    void TearDown() override { EXPECT_EQ(live_.Leaked(), ""); }
-
-    static std::string file(const std::string& name) { return dir_->file(name); }
-
-    inline static fixture::TempDir* dir_ = nullptr;
-    fixture::LiveBlocks live_;
-};
+using PngFixtureTest = fixture::GeneratedFilesTest<fixture::kMakePng>;
 
 }  // namespace png_test

@@ -37,7 +37,7 @@ struct ManifestEntry {
 class PngLoadTest : public png_test::PngFixtureTest {
   protected:
     void TearDown() override {
-        PngFixtureTest::TearDown();
+        GeneratedFilesTest::TearDown();
         Win32SetScreenFormat(32, FALSE);
     }
     static std::vector<std::string> Lines(const std::string& name) {
@@ -255,21 +255,8 @@ TEST_F(PngLoadTest, WritingPngIsNotSupported) {
 
 // A picture of 35 million pixels, more than images were once held to, written by PIL in
 // the set-up (once for the suite: it takes a second to make).
-class PngLargePictureTest : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() {
-        dir_ = new fixture::TempDir;
-        ASSERT_TRUE(fixture::Python("make_png.py", {"--picture", dir_->path()}));
-    }
-    static void TearDownTestSuite() {
-        delete dir_;
-        dir_ = nullptr;
-    }
-    void TearDown() override { EXPECT_EQ(live_.Leaked(), ""); }
-
-    inline static fixture::TempDir* dir_ = nullptr;
-    fixture::LiveBlocks live_;
-};
+constexpr char kPictureOption[] = "--picture";
+using PngLargePictureTest = fixture::GeneratedFilesTest<fixture::kMakePng, kPictureOption>;
 
 // What PIL decoded of the picture: its size, and some rows, top row 0, as RGB.
 struct SampledRows {

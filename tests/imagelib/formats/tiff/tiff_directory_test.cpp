@@ -15,6 +15,7 @@
 #include "fixture_support.h"
 #include "formats/tiff/tiff_codes.h"
 #include "formats/tiff/tiff_strip.h"
+#include "generated_files_test.h"
 
 namespace {
 
@@ -39,26 +40,12 @@ struct Opened {
     TiffFilePtr file;
 };
 
-class TiffDirectoryTest : public ::testing::Test {
+class TiffDirectoryTest : public fixture::GeneratedFilesTest<fixture::kMakeTiff> {
   protected:
-    static void SetUpTestSuite() {
-        dir_ = new fixture::TempDir;
-        ASSERT_TRUE(fixture::Python("make_tiff.py", {dir_->path()}));
-    }
-    static void TearDownTestSuite() {
-        delete dir_;
-        dir_ = nullptr;
-    }
-    void TearDown() override { EXPECT_EQ(live_.Leaked(), ""); }
     static std::vector<std::uint8_t> Bytes(const std::string& name) {
-        return fixture::ReadFile(dir_->file(name));
+        return fixture::ReadFile(file(name));
     }
-
-    static fixture::TempDir* dir_;
-    fixture::LiveBlocks live_;
 };
-
-fixture::TempDir* TiffDirectoryTest::dir_ = nullptr;
 
 TEST_F(TiffDirectoryTest, DirectoriesAreFoundByIndex) {
     const std::vector<std::uint8_t> two = Bytes("dir_two.tif");

@@ -15,6 +15,7 @@
 
 #include "core/tracked_memory.h"
 #include "fixture_support.h"
+#include "generated_files_test.h"
 #include "imagelib.h"
 #include "win32/gdi.h"
 #include "win32/global_memory.h"
@@ -43,12 +44,11 @@ fixture::RgbImage ReadPpm(const std::string& path) {
     return img;
 }
 
-class TiffLoadTest : public ::testing::Test {
+class TiffLoadTest : public fixture::GeneratedFilesTest<fixture::kMakeTiff> {
   protected:
     static void SetUpTestSuite() {
-        dir_ = new fixture::TempDir;
-        ASSERT_TRUE(fixture::Python("make_tiff.py", {dir_->path()}));
-        std::ifstream in(dir_->file("manifest.txt"));
+        GeneratedFilesTest::SetUpTestSuite();
+        std::ifstream in(file("manifest.txt"));
         std::string name, kind;
         int value = 0;
         while (in >> name >> kind >> value)
@@ -56,15 +56,13 @@ class TiffLoadTest : public ::testing::Test {
         ASSERT_GT(manifest_->size(), 100u);
     }
     static void TearDownTestSuite() {
-        delete dir_;
-        dir_ = nullptr;
+        GeneratedFilesTest::TearDownTestSuite();
         manifest_->clear();
     }
     void TearDown() override {
-        EXPECT_EQ(live_.Leaked(), "");
+        GeneratedFilesTest::TearDown();
         Win32SetScreenFormat(32, FALSE);
     }
-    static std::string file(const std::string& name) { return dir_->file(name); }
     static std::vector<ManifestLine> Lines(bool ok) {
         std::vector<ManifestLine> out;
         for (const ManifestLine& l : *manifest_)
@@ -73,12 +71,8 @@ class TiffLoadTest : public ::testing::Test {
         return out;
     }
 
-    static fixture::TempDir* dir_;
     static std::vector<ManifestLine>* manifest_;
-    fixture::LiveBlocks live_;
 };
-
-fixture::TempDir* TiffLoadTest::dir_ = nullptr;
 std::vector<ManifestLine>* TiffLoadTest::manifest_ = new std::vector<ManifestLine>;
 
 // A little-endian TIFF of size bytes (at least what it holds): header, data from byte 8,

@@ -15,6 +15,7 @@
 #include "fixture_support.h"
 #include "formats/tiff/tiff_directory.h"
 #include "formats/tiff/tiff_state.h"
+#include "generated_files_test.h"
 
 namespace {
 
@@ -29,16 +30,8 @@ struct Collect final : TiffStripSink {
     std::vector<std::uint8_t> out;
 };
 
-class TiffStripTest : public ::testing::Test {
+class TiffStripTest : public fixture::GeneratedFilesTest<fixture::kMakeTiff> {
   protected:
-    static void SetUpTestSuite() {
-        dir_ = new fixture::TempDir;
-        ASSERT_TRUE(fixture::Python("make_tiff.py", {dir_->path()}));
-    }
-    static void TearDownTestSuite() {
-        delete dir_;
-        dir_ = nullptr;
-    }
     void SetUp() override {
         lzw_ = static_cast<TiffLzwTables*>(ImageAlloc(sizeof(TiffLzwTables)));
         window_ = static_cast<std::uint8_t*>(ImageAlloc(kTiffWindowBytes));
@@ -48,16 +41,12 @@ class TiffStripTest : public ::testing::Test {
     void TearDown() override {
         ImageFree(lzw_);
         ImageFree(window_);
-        EXPECT_EQ(live_.Leaked(), "");
+        GeneratedFilesTest::TearDown();
     }
 
-    static fixture::TempDir* dir_;
-    fixture::LiveBlocks live_;
     TiffLzwTables* lzw_ = nullptr;
     std::uint8_t* window_ = nullptr;
 };
-
-fixture::TempDir* TiffStripTest::dir_ = nullptr;
 
 // The first strip of a one-strip file: its bytes, compression and decoded size.
 struct FirstStrip {
