@@ -151,12 +151,6 @@ void* HugeMemCopy(void* dst, const void* src, std::int32_t n) {
     return dst;
 }
 
-void* HugeMemSet(void* dst, int value, std::uint32_t n) {
-    if (n > 0)
-        std::memset(dst, value, n);
-    return dst;
-}
-
 std::uint32_t ImageLiveBlockCount() {
     return static_cast<std::uint32_t>(Blocks().byData.size());
 }

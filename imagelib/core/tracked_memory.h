@@ -27,7 +27,6 @@ std::uint32_t ImageBlockSize(const void* p);
 int ImageIsLiveContext(std::uint32_t key);
 
 void* HugeMemCopy(void* dst, const void* src, std::int32_t n);
-void* HugeMemSet(void* dst, int value, std::uint32_t n);
 
 // Test hooks: the number of live tracked blocks, the bytes they hold (the sizes asked
 // for), and the high-water mark of those bytes since the last reset.
