@@ -58,6 +58,41 @@ TEST(Resources, LoadedBytesOutliveTheCallersBufferAndTheRegistration) {
     EXPECT_EQ(LockResource(first), nullptr);
 }
 
+TEST(Resources, AFindHandleKeepsItsRegistrationsSizeAndBytesWhenRegisteredAgain) {
+    constexpr HMODULE kModule = 79;
+    std::vector<std::uint8_t> small(16, 5);
+    std::vector<std::uint8_t> large(4096, 6);
+    ASSERT_TRUE(Win32RegisterResource(kModule, L"T", L"A", small.data(), 16));
+    const HRSRC first = FindResourceW(kModule, L"A", L"T");
+    const HGLOBAL early = LoadResource(kModule, first);
+    ASSERT_TRUE(Win32RegisterResource(kModule, L"T", L"A", large.data(), 4096));
+    const HGLOBAL late = LoadResource(kModule, first);
+    // The size and both loads are the first registration's: reading the reported size from
+    // either stays inside the bytes (the sanitizer build checks each byte read).
+    ASSERT_EQ(SizeofResource(kModule, first), 16u);
+    for (HGLOBAL loaded : {early, late}) {
+        const auto* p = static_cast<const std::uint8_t*>(LockResource(loaded));
+        ASSERT_NE(p, nullptr);
+        EXPECT_EQ(std::vector<std::uint8_t>(p, p + SizeofResource(kModule, first)), small);
+    }
+    // A new find names the new registration, apart from the old handle.
+    const HRSRC second = FindResourceW(kModule, L"A", L"T");
+    EXPECT_NE(second, first);
+    EXPECT_EQ(FindResourceW(kModule, L"a", L"t"), second);
+    EXPECT_EQ(SizeofResource(kModule, second), 4096u);
+    const HGLOBAL fresh = LoadResource(kModule, second);
+    const auto* p = static_cast<const std::uint8_t*>(LockResource(fresh));
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(std::vector<std::uint8_t>(p, p + 4096), large);
+    // Gone with the module: found handles name nothing, loaded ones keep their bytes.
+    Win32UnregisterModuleResources(kModule);
+    EXPECT_EQ(SizeofResource(kModule, first) | SizeofResource(kModule, second), 0u);
+    EXPECT_EQ(LoadResource(kModule, first) | LoadResource(kModule, second), 0u);
+    EXPECT_EQ(static_cast<const std::uint8_t*>(LockResource(early))[15], 5);
+    for (HGLOBAL loaded : {early, late, fresh})
+        EXPECT_EQ(FreeResource(loaded), TRUE);
+}
+
 TEST(ScreenDc, AReleasedContextAnswersNothing) {
     const std::uint32_t live = Win32LiveDeviceContexts();
     HDC dc = GetDC(0);

@@ -45,17 +45,24 @@ struct ResourceId {
 
 using ResourceKey = std::tuple<HMODULE, ResourceId, ResourceId>;  // module, type, name
 
-// A registered resource's own copy of its bytes, shared by every handle loaded from it, so
-// that loaded data outlives a registration that is replaced or removed.
+// One registration: its own copy of its bytes and their size. A find handle and every
+// handle loaded from it share it, so that what they report and what they hold stay one
+// registration's, also when the resource is registered again or removed meanwhile.
 struct Resource {
     std::shared_ptr<const std::vector<std::uint8_t>> bytes;
     DWORD size;
 };
 
+struct FoundResource {
+    HMODULE module;
+    Resource resource;
+};
+
 struct ResourceTable {
     std::map<ResourceKey, Resource> registered;
-    // Every FindResourceW result and every LoadResource result stands for one resource.
-    std::unordered_map<HRSRC, ResourceKey> found;
+    // Every FindResourceW result stands for one registration, every LoadResource result
+    // for the registration of the find handle it was loaded from.
+    std::unordered_map<HRSRC, FoundResource> found;
     std::unordered_map<HGLOBAL, Resource> loaded;
     HRSRC nextFound = kFirstFound;
     HGLOBAL nextLoaded = kFirstLoaded;
@@ -98,9 +105,13 @@ BOOL Win32RegisterResource(HMODULE module, LPCWSTR type, LPCWSTR name, const voi
 }
 
 void Win32UnregisterModuleResources(HMODULE module) {
-    auto& registered = Table().registered;
-    for (auto it = registered.begin(); it != registered.end();) {
-        it = std::get<0>(it->first) == module ? registered.erase(it) : std::next(it);
+    ResourceTable& t = Table();
+    for (auto it = t.registered.begin(); it != t.registered.end();) {
+        it = std::get<0>(it->first) == module ? t.registered.erase(it) : std::next(it);
+    }
+    // The module is gone, and with it the handles found in it; loaded ones stay until freed.
+    for (auto it = t.found.begin(); it != t.found.end();) {
+        it = it->second.module == module ? t.found.erase(it) : std::next(it);
     }
 }
 
@@ -109,17 +120,18 @@ HRSRC FindResourceW(HMODULE module, LPCWSTR name, LPCWSTR type) {
         return 0;
     ResourceTable& t = Table();
     try {
-        ResourceKey key{module, ResourceId::From(type), ResourceId::From(name)};
-        if (t.registered.count(key) == 0)
+        auto r =
+            t.registered.find(ResourceKey{module, ResourceId::From(type), ResourceId::From(name)});
+        if (r == t.registered.end())
             return 0;
-        // Found handles stay valid for the life of the process, as the platform's do; one
-        // per distinct resource.
+        // Found handles stay valid while their module's resources are registered, as the
+        // platform's do while the module is loaded; one per registration.
         for (const auto& entry : t.found) {
-            if (entry.second == key)
+            if (entry.second.resource.bytes == r->second.bytes)
                 return entry.first;
         }
         HRSRC h = NextHandle(t.nextFound, kFirstFound, kLastFound, t.found);
-        t.found.emplace(h, key);
+        t.found.emplace(h, FoundResource{module, r->second});
         return h;
     } catch (...) {
         return 0;
@@ -129,14 +141,11 @@ HRSRC FindResourceW(HMODULE module, LPCWSTR name, LPCWSTR type) {
 HGLOBAL LoadResource(HMODULE module, HRSRC res) {
     ResourceTable& t = Table();
     auto f = t.found.find(res);
-    if (f == t.found.end() || std::get<0>(f->second) != module)
-        return 0;
-    auto r = t.registered.find(f->second);
-    if (r == t.registered.end())
+    if (f == t.found.end() || f->second.module != module)
         return 0;
     try {
         HGLOBAL h = NextHandle(t.nextLoaded, kFirstLoaded, kLastLoaded, t.loaded);
-        t.loaded.emplace(h, r->second);
+        t.loaded.emplace(h, f->second.resource);
         return h;
     } catch (...) {
         return 0;
@@ -152,10 +161,7 @@ void* LockResource(HGLOBAL loaded) {
 DWORD SizeofResource(HMODULE module, HRSRC res) {
     const ResourceTable& t = Table();
     auto f = t.found.find(res);
-    if (f == t.found.end() || std::get<0>(f->second) != module)
-        return 0;
-    auto r = t.registered.find(f->second);
-    return r == t.registered.end() ? 0 : r->second.size;
+    return f == t.found.end() || f->second.module != module ? 0 : f->second.resource.size;
 }
 
 BOOL FreeResource(HGLOBAL loaded) {

@@ -30,12 +30,13 @@ static const LPCWSTR RT_GROUP_ICON = (LPCWSTR)14;
 extern "C" {
 #endif
 // Registers (or replaces) a resource of a module with a copy of its bytes, which the
-// caller may free at once. Handles loaded from it keep their bytes until FreeResource, also
-// when the resource is replaced or unregistered meanwhile. Returns FALSE for a null data
-// pointer or when memory runs out.
+// caller may free at once. A find handle names one registration: its size and the bytes
+// of every handle loaded from it stay that registration's when the resource is replaced;
+// loaded handles keep their bytes until FreeResource, also when the module's resources are
+// unregistered. Returns FALSE for a null data pointer or when memory runs out.
 BOOL Win32RegisterResource(HMODULE module, LPCWSTR type, LPCWSTR name, const void* data,
                            DWORD size);
-// Removes every resource of a module (tests).
+// Removes every resource of a module and the handles found in it (tests).
 void Win32UnregisterModuleResources(HMODULE module);
 
 HRSRC FindResourceW(HMODULE module, LPCWSTR name, LPCWSTR type);
