@@ -34,8 +34,8 @@ int SerialImageReduceStep(SerialImageContext* ctx, int abort);  // 68, 69 or 1
 int SerialImagePaletteStep(SerialImageContext* ctx);            // 69
 // Moves a decoded frame onto a new result block the size of its logical screen (clipped
 // to it), filled with the background index, or in an image-and-mask layout with the keys
-// of a transparent pixel; the image's size becomes the screen's. False when the screen is too large
-// or its block cannot be allocated.
+// of a transparent pixel; the image's size becomes the screen's. False when the screen is
+// too large or its block cannot be allocated.
 bool ImagePlaceOnScreen(SerialImageContext* ctx);
 // Builds the header, colour table and logical palette and hands the blocks over through
 // a and b: 69.
