@@ -53,6 +53,10 @@ struct SerialImageContext {
     std::int32_t frameLeft;
     std::int32_t frameTop;
     std::uint8_t backgroundIndex;
+    // The image-and-mask layout's keys, as the decoder chose them: what a transparent pixel
+    // shows in the image half (black) and in the mask half (white, or to be whitened).
+    std::uint8_t imageKey;
+    std::uint8_t maskKey;
     PaletteEntry3 palette[256];
     ImageMemStream* stream;  // owned
     HGLOBAL dibHandle;

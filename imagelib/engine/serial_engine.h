@@ -33,16 +33,16 @@ std::int32_t ImageDecodePercent(const SerialImageContext* ctx, std::int64_t done
 int SerialImageReduceStep(SerialImageContext* ctx, int abort);  // 68, 69 or 1
 int SerialImagePaletteStep(SerialImageContext* ctx);            // 69
 // Moves a decoded frame onto a new result block the size of its logical screen (clipped
-// to it), filled with the background index, or in an image-and-mask layout with the black
-// and white keys; the image's size becomes the screen's. False when the screen is too large
-// or its block cannot be allocated.
+// to it), filled with the background index, or in an image-and-mask layout with the keys
+// of a transparent pixel; the image's size becomes the screen's. False when the screen is
+// too large or its block cannot be allocated.
 bool ImagePlaceOnScreen(SerialImageContext* ctx);
 // Builds the header, colour table and logical palette and hands the blocks over through
 // a and b: 69.
 int SerialImageFinish(SerialImageContext* ctx, std::uint32_t* a, std::uint32_t* b);
 
-// Whitens the mask half of an image-and-mask layout in 24-bit work rows; false when the
-// work rows cannot be allocated.
+// Whitens the mask half of an image-and-mask layout in 24-bit work rows: every pixel but
+// black ones becomes white. False when the work rows cannot be allocated.
 bool ImageCleanMask(SerialImageContext* ctx);
 // 24-bit work rows filled from the result rows; false when out of memory.
 bool ImageAllocWork24(SerialImageContext* ctx);

@@ -11,26 +11,6 @@
 namespace imagelib {
 namespace {
 
-struct KeyIndexes {
-    int black = -1;
-    int white = -1;
-};
-
-// The first black and the first white entry of the colours the rows index.
-KeyIndexes FindKeys(const SerialImageContext* ctx) {
-    const int bpp = ctx->info.bitsPerPixel;
-    const int n = bpp <= 8 ? 1 << bpp : 0;
-    KeyIndexes keys;
-    for (int i = 0; i < n; ++i) {
-        const PaletteEntry3& c = ctx->palette[i];
-        if (keys.black < 0 && c.red == 0 && c.green == 0 && c.blue == 0)
-            keys.black = i;
-        if (keys.white < 0 && c.red == 255 && c.green == 255 && c.blue == 255)
-            keys.white = i;
-    }
-    return keys;
-}
-
 // Copies len bytes of a source row to byte offset of a destination row that holds limit
 // bytes, clipped to that row.
 void CopyClipped(std::uint8_t* dstRow, std::int64_t offset, std::int64_t limit,
@@ -79,14 +59,14 @@ bool ImagePlaceOnScreen(SerialImageContext* ctx) {
     const std::int64_t rowBytes = screenW * bpp / 8;
     const std::int64_t half = screenW * bpp / 16;          // half of a screen row
     const std::int64_t frameHalf = info.width * bpp / 16;  // half of a frame row
-    const KeyIndexes keys = FindKeys(ctx);
 
     for (std::int64_t y = 0; y < screenH; ++y) {
         std::uint8_t* row = rows + y * dstStride;
         if (withMask) {
-            std::memset(row, static_cast<std::uint8_t>(keys.black), static_cast<std::size_t>(half));
-            std::memset(row + half, static_cast<std::uint8_t>(keys.white),
-                        static_cast<std::size_t>(half));
+            // Outside the frame the screen is transparent: both halves show what the
+            // frame's own transparent pixels show, and the mask cleaning whitens it alike.
+            std::memset(row, ctx->imageKey, static_cast<std::size_t>(half));
+            std::memset(row + half, ctx->maskKey, static_cast<std::size_t>(half));
         } else {
             std::memset(row, ctx->backgroundIndex, static_cast<std::size_t>(rowBytes));
         }

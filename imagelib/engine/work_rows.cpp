@@ -77,16 +77,16 @@ bool ImageCleanMask(SerialImageContext* ctx) {
     ctx->info.bitsPerPixel = 24;
     const std::int64_t width = ctx->info.width;
     const std::uint64_t stride = WorkStride24(width);
-    // The mask is the right half: bytes (width * 3) / 2 up to width * 3 of each row.
+    // The mask is the right half: bytes (width * 3) / 2 up to width * 3 of each row. It
+    // holds the black key where the image is opaque and the white key elsewhere, whatever
+    // colour that entry has (a pure red one too): all that is not black turns white.
     const std::int64_t from = width * 3 / 2;
     const std::int64_t to = width * 3;
     for (std::int64_t y = 0; y < ctx->info.height; ++y) {
         std::uint8_t* row = ctx->work + y * stride;
         for (std::int64_t i = from; i + 3 <= to; i += 3) {
             std::uint8_t* p = row + i;
-            const bool pure = (p[0] == 0 || p[0] == 255) && (p[1] == 0 || p[1] == 255) &&
-                              (p[2] == 0 || p[2] == 255);
-            if (!pure)
+            if ((p[0] | p[1] | p[2]) != 0)
                 std::memset(p, 255, 3);
         }
     }

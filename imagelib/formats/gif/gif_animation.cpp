@@ -82,9 +82,10 @@ int DecodeFrame(SerialImageContext* ctx, GifState& st, GifWalker& walker, const 
     GifStartSink(sink, bits, static_cast<std::int64_t>(stride), image.width, image.height,
                  (image.packed & kInterlacedBit) != 0);
     sink.maskMode = 0;
+    const std::uint8_t t = control.transparentIndex;
+    GifKeyChoice keys{};
     if (maskMode) {
-        const std::uint8_t t = control.transparentIndex;
-        const GifKeyChoice keys = GifChooseKeys(colours.table, colours.n, t);
+        keys = GifChooseKeys(colours.table, colours.n, t);
         for (std::int32_t k = 0; k < keys.changedCount; ++k)
             WritePaletteEntry(dib, pal, keys.changed[k], colours.table[keys.changed[k]]);
         if (keys.noWhite || (keys.blackAppended && keys.imageKey >= colours.m) || keys.maskKey == t)
@@ -114,6 +115,12 @@ int DecodeFrame(SerialImageContext* ctx, GifState& st, GifWalker& walker, const 
             // The walk goes on after the image, wherever the decoder stopped.
             in.Seek(image.end);
         }
+    }
+    if (maskMode) {
+        const GifMaskRows rows{bits, static_cast<std::int64_t>(stride), image.width, image.height};
+        const std::int32_t white = GifWhitenMaskKey(colours.table, rows, keys, t);
+        if (white >= 0)
+            WritePaletteEntry(dib, pal, white, colours.table[white]);
     }
     GlobalUnlock(frame->bitmap);
     GlobalUnlock(frame->palette);

@@ -26,6 +26,9 @@ void ChooseLayout(SerialImageContext* ctx, GifState& st) {
             GifChooseKeys(ctx->palette, 1 << st.colourTableBits, st.transparentIndex);
         sink.imageKey = keys.imageKey;
         sink.maskKey = keys.maskKey;
+        // A frame placed on its screen gives the rest of the screen the same keys.
+        ctx->imageKey = keys.imageKey;
+        ctx->maskKey = keys.maskKey;
         if (keys.noWhite)
             ctx->flags |= kFlagCleanMask;
         sink.width = width / 2;  // the reader doubled the width

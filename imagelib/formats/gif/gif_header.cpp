@@ -22,16 +22,11 @@ std::int32_t ScreenDepth(std::uint8_t packed) {
     return p == 0 ? 1 : p <= 3 ? 4 : 8;
 }
 
-// Transparency as the image's own graphic control extension gives it.
-void TakeControl(GifState& st, const GifControl& control) {
-    st.transparencyPresent = control.transparent ? 1 : 0;
-    st.transparentIndex = control.transparentIndex;
-}
-
 // Single mode: the blocks up to the first image, whose descriptor and local table are
-// read; the stream is left at its minimum-code-size byte.
+// read; the stream is left at its minimum-code-size byte. Of the graphic controls before
+// the image, the last one that marks a colour transparent decides: a later control without
+// transparency does not undo it.
 int WalkToFirstImage(GifWalker& walker, ImageInfo* info, GifState& st) {
-    GifControl control;
     for (;;) {
         GifBlock b;
         const int r = walker.Next(&b, false);
@@ -39,11 +34,15 @@ int WalkToFirstImage(GifWalker& walker, ImageInfo* info, GifState& st) {
             return r;
         if (b.kind == kGifTrailer)
             return kGifNoImage;
-        if (GifIsControl(b))
-            control = GifControlOf(b);
+        if (GifIsControl(b)) {
+            const GifControl control = GifControlOf(b);
+            if (control.transparent) {
+                st.transparencyPresent = 1;
+                st.transparentIndex = control.transparentIndex;
+            }
+        }
         if (b.kind != kGifImage)
             continue;
-        TakeControl(st, control);
         st.interlaced = (b.packed & kInterlacedBit) ? 1 : 0;
         SerialImageContext* ctx = ContextOf(info);
         ctx->screenWidth = info->width;

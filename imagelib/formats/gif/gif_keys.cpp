@@ -55,7 +55,65 @@ void MakeTransparentUnique(GifKeyChoice& k, PaletteEntry3* palette, std::int32_t
     }
 }
 
+// Squared distance of two colours.
+std::int32_t Distance(const PaletteEntry3& a, const PaletteEntry3& b) {
+    const std::int32_t r = a.red - b.red, g = a.green - b.green, bl = a.blue - b.blue;
+    return r * r + g * g + bl * bl;
+}
+
+// Calls visit(pixel) for every pixel of the image half (mask false) or the mask half.
+template <typename Visit>
+void ForEachPixel(const GifMaskRows& rows, bool mask, Visit&& visit) {
+    const std::int64_t from = mask ? rows.width : 0;
+    for (std::int32_t y = 0; y < rows.height; ++y) {
+        std::uint8_t* row = rows.bits + y * rows.stride + from;
+        for (std::int32_t x = 0; x < rows.width; ++x)
+            visit(row[x]);
+    }
+}
+
+// An entry the image half can spare for white, other than the black key: one it does not
+// show, else its rarest colour, whose pixels then take the nearest other entry.
+std::uint8_t SpareEntry(const PaletteEntry3* palette, const GifMaskRows& rows,
+                        std::uint8_t imageKey) {
+    std::uint64_t shown[kEntries] = {};
+    ForEachPixel(rows, false, [&](std::uint8_t& p) { ++shown[p]; });
+    std::int32_t spare = imageKey == 0 ? 1 : 0;
+    for (std::int32_t i = 0; i < kEntries; ++i) {
+        if (i != imageKey && shown[i] < shown[spare])
+            spare = i;
+    }
+    if (shown[spare] == 0)
+        return static_cast<std::uint8_t>(spare);
+    std::int32_t nearest = spare == 0 ? 1 : 0;
+    for (std::int32_t i = 0; i < kEntries; ++i) {
+        if (i != spare &&
+            Distance(palette[i], palette[spare]) < Distance(palette[nearest], palette[spare]))
+            nearest = i;
+    }
+    ForEachPixel(rows, false, [&](std::uint8_t& p) {
+        if (p == spare)
+            p = static_cast<std::uint8_t>(nearest);
+    });
+    return static_cast<std::uint8_t>(spare);
+}
+
 }  // namespace
+
+std::int32_t GifWhitenMaskKey(PaletteEntry3* palette, const GifMaskRows& rows,
+                              const GifKeyChoice& keys, std::uint8_t t) {
+    if (Sum(palette[keys.maskKey]) == kWhiteSum)
+        return kNone;
+    // Transparent pixels show the black key in the image half, so the transparent entry
+    // is free there unless it is that key.
+    const std::uint8_t white = t != keys.imageKey ? t : SpareEntry(palette, rows, keys.imageKey);
+    palette[white] = PaletteEntry3{255, 255, 255};
+    ForEachPixel(rows, true, [&](std::uint8_t& p) {
+        if (p == keys.maskKey)
+            p = white;
+    });
+    return white;
+}
 
 GifKeyChoice GifChooseKeys(PaletteEntry3* palette, std::int32_t n, std::uint8_t t) {
     GifKeyChoice k{};

@@ -22,4 +22,22 @@ struct GifKeyChoice {
 // (grey or black beyond the table), transparent index t; sets the colours it needs.
 GifKeyChoice GifChooseKeys(PaletteEntry3* palette, std::int32_t n, std::uint8_t t);
 
+// The rows of one decoded 8-bit frame in the image-and-mask layout: height rows of stride
+// bytes, each with width image pixels, then width mask pixels.
+struct GifMaskRows {
+    std::uint8_t* bits;
+    std::int64_t stride;
+    std::int32_t width;
+    std::int32_t height;
+};
+
+// Gives a decoded frame whose mask key did not end white a white one among its 256
+// entries, so that its rows stay 8-bit: an entry the image half does not show (the
+// transparent one, unless it is the black key) turns white and the mask's transparent
+// pixels take it. When the image half shows every entry, its rarest colour gives way to
+// its nearest one. The entry made white, whose colour the caller copies into its tables,
+// or -1 when the mask key is white already.
+std::int32_t GifWhitenMaskKey(PaletteEntry3* palette, const GifMaskRows& rows,
+                              const GifKeyChoice& keys, std::uint8_t t);
+
 }  // namespace imagelib

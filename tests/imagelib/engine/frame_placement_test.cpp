@@ -7,6 +7,7 @@
 
 #include "core/load_flags.h"
 #include "fixture_support.h"
+#include "formats/gif/gif_fixtures.h"
 #include "imagelib.h"
 #include "win32/gdi.h"
 
@@ -18,49 +19,26 @@ constexpr std::uint8_t kWhite[3] = {255, 255, 255};
 constexpr std::uint8_t kGreen[3] = {0, 255, 0};
 constexpr std::uint8_t kBlue[3] = {0, 0, 255};
 
-// LZW codes of minSize + 1 bits each, least significant bit first, in one sub-block.
-std::vector<std::uint8_t> LzwData(int minSize, const std::vector<int>& indices) {
-    const int clear = 1 << minSize;
-    std::vector<int> codes{clear};
-    codes.insert(codes.end(), indices.begin(), indices.end());
-    codes.push_back(clear + 1);
-    std::vector<std::uint8_t> bytes;
-    std::uint32_t acc = 0;
-    int bits = 0;
-    for (int code : codes) {
-        acc |= std::uint32_t(code) << bits;
-        bits += minSize + 1;
-        for (; bits >= 8; bits -= 8, acc >>= 8)
-            bytes.push_back(std::uint8_t(acc));
-    }
-    if (bits > 0)
-        bytes.push_back(std::uint8_t(acc));
-    bytes.insert(bytes.begin(), {std::uint8_t(minSize), std::uint8_t(bytes.size())});
-    bytes.push_back(0);
-    return bytes;
-}
-
 // A 4 x 2 screen with a white background (index 0) and a table of 1 << tableBits entries
 // (white, green, blue, then black), one 2 x 1 frame at (left, 1): [green, blue], or
 // [green, green] when the table has two entries. A transparent control block (index 0,
 // which the frame does not use) comes first when asked.
 std::vector<std::uint8_t> PlacedGif(int tableBits, int left, bool transparent) {
-    std::vector<std::uint8_t> g{'G', 'I', 'F', '8', '9', 'a', 4, 0, 2, 0};
-    g.push_back(std::uint8_t(0x80 | (tableBits - 1) << 4 | (tableBits - 1)));
-    g.insert(g.end(), {0, 0});
+    giffix::Still g;
+    g.screenWidth = 4;
+    g.screenHeight = 2;
     for (int i = 0; i < 1 << tableBits; ++i) {
         const std::uint8_t* c = i == 0 ? kWhite : i == 1 ? kGreen : i == 2 ? kBlue : nullptr;
         for (int k = 0; k < 3; ++k)
-            g.push_back(c != nullptr ? c[k] : 0);
+            g.table.push_back(c != nullptr ? c[k] : 0);
     }
-    if (transparent)
-        g.insert(g.end(), {0x21, 0xF9, 4, 1, 0, 0, 0, 0});
-    g.insert(g.end(), {0x2C, std::uint8_t(left), 0, 1, 0, 2, 0, 1, 0, 0});
-    const std::vector<std::uint8_t> data = LzwData(
-        std::max(2, tableBits), tableBits == 1 ? std::vector<int>{1, 1} : std::vector<int>{1, 2});
-    g.insert(g.end(), data.begin(), data.end());
-    g.push_back(0x3B);
-    return g;
+    g.transparent = transparent ? 0 : -1;
+    g.left = left;
+    g.top = 1;
+    g.width = 2;
+    g.height = 1;
+    g.indices = tableBits == 1 ? std::vector<int>{1, 1} : std::vector<int>{1, 2};
+    return giffix::MakeGif(g);
 }
 
 struct Screen {

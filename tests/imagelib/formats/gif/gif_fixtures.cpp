@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -58,6 +59,74 @@ std::vector<std::uint8_t> IndicesOf(const std::uint8_t* dib) {
 std::vector<std::uint8_t> ColourAt(const std::uint8_t* dib, int i) {
     const std::uint8_t* q = dib + 40 + 4 * i;
     return {q[2], q[1], q[0]};
+}
+
+std::vector<std::uint8_t> LzwData(int minSize, const std::vector<int>& indices) {
+    const int clear = 1 << minSize;
+    std::vector<std::uint8_t> codes;
+    std::uint32_t acc = 0;
+    int bits = 0;
+    int width = minSize + 1;
+    int next = clear + 2;
+    bool afterClear = true;
+    // Each code at the width a decoder reads it at: every code but the first after a clear
+    // adds an entry, and the width grows when the next entry reaches 1 << width.
+    const auto put = [&](int code) {
+        acc |= std::uint32_t(code) << bits;
+        for (bits += width; bits >= 8; bits -= 8, acc >>= 8)
+            codes.push_back(std::uint8_t(acc));
+        if (code == clear) {
+            width = minSize + 1;
+            next = clear + 2;
+            afterClear = true;
+        } else if (afterClear) {
+            afterClear = false;
+        } else if (next < 4096 && ++next == 1 << width && width < 12) {
+            ++width;
+        }
+    };
+    put(clear);
+    for (int index : indices) {
+        if (next >= 4095)
+            put(clear);
+        put(index);
+    }
+    put(clear + 1);
+    if (bits > 0)
+        codes.push_back(std::uint8_t(acc));
+    std::vector<std::uint8_t> data{std::uint8_t(minSize)};
+    for (std::size_t at = 0; at < codes.size(); at += 255) {
+        const std::size_t n = std::min<std::size_t>(255, codes.size() - at);
+        data.push_back(std::uint8_t(n));
+        data.insert(data.end(), codes.begin() + at, codes.begin() + at + n);
+    }
+    data.push_back(0);
+    return data;
+}
+
+std::vector<std::uint8_t> MakeGif(const Still& g) {
+    int bits = 1;
+    while ((3u << bits) < g.table.size())
+        ++bits;
+    const auto u16 = [](std::vector<std::uint8_t>& out, int v) {
+        out.insert(out.end(), {std::uint8_t(v), std::uint8_t(v >> 8)});
+    };
+    std::vector<std::uint8_t> f{'G', 'I', 'F', '8', '9', 'a'};
+    u16(f, g.screenWidth);
+    u16(f, g.screenHeight);
+    f.insert(f.end(), {std::uint8_t(0x80 | (bits - 1) << 4 | (bits - 1)), 0, 0});
+    f.insert(f.end(), g.table.begin(), g.table.end());
+    f.resize(f.size() + (3u << bits) - g.table.size());
+    if (g.transparent >= 0)
+        f.insert(f.end(), {0x21, 0xF9, 4, 1, 0, 0, std::uint8_t(g.transparent), 0});
+    f.push_back(0x2C);
+    for (int v : {g.left, g.top, g.width, g.height})
+        u16(f, v);
+    f.push_back(0);
+    const std::vector<std::uint8_t> data = LzwData(std::max(2, bits), g.indices);
+    f.insert(f.end(), data.begin(), data.end());
+    f.push_back(0x3B);
+    return f;
 }
 
 namespace {

@@ -28,6 +28,24 @@ std::vector<std::uint8_t> IndicesOf(const std::uint8_t* dib);
 // The colour-table entry i of a PackedDib as red, green, blue.
 std::vector<std::uint8_t> ColourAt(const std::uint8_t* dib, int i);
 
+// An image's data: the minimum code size, then sub-blocks of LZW codes (a clear code, one
+// code per index at the widths a decoder reads them, the end code) and the terminator.
+std::vector<std::uint8_t> LzwData(int minSize, const std::vector<int>& indices);
+
+// A GIF89a file of one image on a logical screen.
+struct Still {
+    int screenWidth = 0;
+    int screenHeight = 0;
+    std::vector<std::uint8_t> table;  // the global table, red, green, blue per entry
+    int transparent = -1;             // 0 or more: a graphic control marks it transparent
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+    std::vector<int> indices;  // top row first
+};
+std::vector<std::uint8_t> MakeGif(const Still& g);
+
 // An animation load through ImageLoadGIFAnimation with everything it hands over copied
 // out and freed.
 struct Frame {

@@ -171,30 +171,48 @@ TEST_F(GifLoadTest, TransparencyIsReportedOnlyWhenAsked) {
     EXPECT_EQ(index, 0x3B);
 }
 
-TEST_F(GifLoadTest, TheLastControlBeforeTheImageDecidesItsTransparency) {
+// A graphic control before the image: packed byte 1 marks index as transparent, 0 not.
+std::vector<std::uint8_t> Control(int packed, int index) {
+    return {0x21, 0xF9, 4, std::uint8_t(packed), 0, 0, std::uint8_t(index), 0};
+}
+
+TEST_F(GifLoadTest, TheLastTransparentControlBeforeTheImageDecides) {
     const std::vector<std::uint8_t> plain = fixture::ReadFile(File("code2_table2.gif"));
-    const std::vector<std::uint8_t> transparent = {0x21, 0xF9, 4, 1, 0, 0, 2, 0};
-    const std::vector<std::uint8_t> opaque = {0x21, 0xF9, 4, 0, 0, 0, 2, 0};
-    for (const bool lastTransparent : {false, true}) {
-        SCOPED_TRACE(lastTransparent);
+    struct Case {
+        std::vector<std::vector<std::uint8_t>> controls;
+        int index;             // reported, -7 for none
+        bool animationMasked;  // the animation's frame takes the last control alone
+    };
+    const Case cases[] = {
+        {{Control(1, 7), Control(1, 11), Control(0, 3)}, 11, false},
+        {{Control(1, 2), Control(0, 0)}, 2, false},
+        {{Control(0, 0), Control(1, 2)}, 2, true},
+        {{Control(1, 7), Control(1, 1)}, 1, true},
+        {{Control(0, 2), Control(0, 1)}, -7, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.index);
         std::vector<std::uint8_t> bytes = plain;
-        const auto& first = lastTransparent ? opaque : transparent;
-        const auto& last = lastTransparent ? transparent : opaque;
         // After the head: signature, screen and a table of 4 entries.
-        bytes.insert(bytes.begin() + 25, last.begin(), last.end());
-        bytes.insert(bytes.begin() + 25, first.begin(), first.end());
+        for (auto it = c.controls.rbegin(); it != c.controls.rend(); ++it)
+            bytes.insert(bytes.begin() + 25, it->begin(), it->end());
         fixture::Words w;
         std::uint32_t flags = IMAGELIB_REPORT_TRANSPARENT;
         std::int32_t index = -7;
         ASSERT_EQ(ImageLoadFileTransIndex(nullptr, bytes.data(), std::uint32_t(bytes.size()), &w.a,
                                           &w.b, &flags, &index),
                   IMAGELIB_FINISHED);
-        EXPECT_EQ(index, lastTransparent ? 2 : -7);
+        EXPECT_EQ(index, c.index);
         EXPECT_EQ(flags & IMAGELIB_REPORT_TRANSPARENT,
-                  lastTransparent ? unsigned(IMAGELIB_REPORT_TRANSPARENT) : 0u);
+                  c.index >= 0 ? unsigned(IMAGELIB_REPORT_TRANSPARENT) : 0u);
         const Loaded masked = fixture::LoadBytes(bytes, IMAGELIB_IMAGE_AND_MASK);
         ASSERT_EQ(masked.code, IMAGELIB_FINISHED);
-        EXPECT_EQ(masked.dib[4] | masked.dib[5] << 8, lastTransparent ? 46 : 23);
+        EXPECT_EQ(masked.dib[4] | masked.dib[5] << 8, c.index >= 0 ? 46 : 23);
+        // An animation's frame follows the last control before it, transparent or not.
+        const giffix::Animation a = giffix::LoadAnimationBytes(bytes, IMAGELIB_IMAGE_AND_MASK);
+        ASSERT_EQ(a.code, IMAGELIB_FINISHED);
+        ASSERT_EQ(a.frames.size(), 1u);
+        EXPECT_EQ(a.frames[0].dib[4] | a.frames[0].dib[5] << 8, c.animationMasked ? 46 : 23);
     }
 }
 
