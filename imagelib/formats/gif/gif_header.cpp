@@ -36,7 +36,8 @@ int WalkToFirstImage(GifWalker& walker, ImageInfo* info, GifState& st) {
             return kGifNoImage;
         if (GifIsControl(b)) {
             const GifControl control = GifControlOf(b);
-            if (control.transparent) {
+            // A block too short for a transparent index sets nothing.
+            if (control.transparent && b.firstLength >= kGifKeptBytes) {
                 st.transparencyPresent = 1;
                 st.transparentIndex = control.transparentIndex;
             }

@@ -123,6 +123,8 @@ int GifWalker::SkipSubBlocks(GifBlock* block, bool keep) {
             return kReadError;
         if (length == 0)
             return kOk;
+        if (block->subBlocks == 0)
+            block->firstLength = length;
         if (keep && block->subBlocks < 2) {
             std::uint8_t* kept = block->subBlocks == 0 ? block->first : block->second;
             const std::int64_t n = length < kGifKeptBytes ? length : kGifKeptBytes;

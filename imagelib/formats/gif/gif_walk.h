@@ -48,6 +48,7 @@ struct GifBlock {
 
     // Extension.
     std::uint8_t label;
+    std::uint8_t firstLength;            // the first sub-block's length
     std::uint8_t first[kGifKeptBytes];   // the first sub-block's first bytes, zero beyond it
     std::uint8_t second[kGifKeptBytes];  // the second sub-block's, likewise
 

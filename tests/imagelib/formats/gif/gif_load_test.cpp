@@ -214,6 +214,28 @@ TEST_F(GifLoadTest, TheLastTransparentControlBeforeTheImageDecides) {
         ASSERT_EQ(a.frames.size(), 1u);
         EXPECT_EQ(a.frames[0].dib[4] | a.frames[0].dib[5] << 8, c.animationMasked ? 46 : 23);
     }
+    // A control too short to hold an index sets nothing in a still image: the one before it
+    // stands, or none.
+    const std::vector<std::uint8_t> shortControl = {0x21, 0xF9, 3, 1, 0, 0, 0};
+    for (int before : {-7, 5}) {
+        SCOPED_TRACE(before);
+        std::vector<std::uint8_t> bytes = plain;
+        bytes.insert(bytes.begin() + 25, shortControl.begin(), shortControl.end());
+        if (before >= 0) {
+            const std::vector<std::uint8_t> c = Control(1, before);
+            bytes.insert(bytes.begin() + 25, c.begin(), c.end());
+        }
+        fixture::Words w;
+        std::uint32_t flags = IMAGELIB_REPORT_TRANSPARENT;
+        std::int32_t index = -7;
+        ASSERT_EQ(ImageLoadFileTransIndex(nullptr, bytes.data(), std::uint32_t(bytes.size()), &w.a,
+                                          &w.b, &flags, &index),
+                  IMAGELIB_FINISHED);
+        EXPECT_EQ(index, before);
+        const Loaded masked = fixture::LoadBytes(bytes, IMAGELIB_IMAGE_AND_MASK);
+        ASSERT_EQ(masked.code, IMAGELIB_FINISHED);
+        EXPECT_EQ(masked.dib[4] | masked.dib[5] << 8, before >= 0 ? 46 : 23);
+    }
 }
 
 // Expected image-and-mask rows from the source indices and the keys.
