@@ -134,11 +134,17 @@ TEST_F(JpegLoadTest, GreyscaleOnATrueColourScreenIsTheDecodedSamplesOverTheGreyR
             EXPECT_EQ(steps.palette, once.palette);
         }
     }
-    // The logical palette is the same ramp.
-    const Loaded l = fixture::LoadFile(File("grey.jpg"));
+    // The logical palette is the same ramp; caller colours change nothing, as for colour
+    // images on this screen.
+    const Loaded plain = fixture::LoadFile(File("grey.jpg"));
     for (int i = 0; i < 256; ++i)
-        ASSERT_EQ(std::vector<std::uint8_t>(&l.palette[4 + 4 * i], &l.palette[7 + 4 * i]),
+        ASSERT_EQ(std::vector<std::uint8_t>(&plain.palette[4 + 4 * i], &plain.palette[7 + 4 * i]),
                   std::vector<std::uint8_t>(3, std::uint8_t(i)));
+    const std::uint32_t caller[] = {10, 20, 30, 200, 100, 0};
+    SetImagePalette(2, caller);
+    const Loaded withCallerColours = fixture::LoadFile(File("grey.jpg"), kUserPalette);
+    EXPECT_EQ(withCallerColours.dib, plain.dib);
+    EXPECT_EQ(withCallerColours.palette, plain.palette);
     EXPECT_TRUE(jpegtest::Messages().empty());
 }
 
