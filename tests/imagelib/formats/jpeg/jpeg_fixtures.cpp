@@ -8,7 +8,6 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
-#include <sstream>
 
 #include "win32/gdi.h"
 #include "win32/message_box.h"
@@ -55,7 +54,7 @@ bool ReadPnmHead(std::istream& in, int* width, int* height, int* channels) {
     return bool(in) && *channels != 0 && maxValue == 255 && *width > 0 && *height > 0;
 }
 
-// count pixels of the stream as RGB (grey expanded), appended to out.
+// Reads count pixels from the stream as RGB (grey expanded), appended to out.
 bool ReadPnmPixels(std::istream& in, int channels, std::size_t count,
                    std::vector<std::uint8_t>* out) {
     std::vector<std::uint8_t> bytes(count * channels);

@@ -6,7 +6,6 @@
 
 #include <fstream>
 #include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
