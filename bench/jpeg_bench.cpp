@@ -1,7 +1,7 @@
-// JPEG: a quality-90 photograph of 4000 x 3000 pixels made by cjpeg, baseline and
-// progressive, loaded by the library (24-bit rows on the default true-colour screen) against
-// libjpeg-turbo alone reading the same file and decoding it to rows with
-// jpeg_read_scanlines.
+// JPEG: a quality-90 photograph of 4000 x 3000 pixels made by cjpeg, baseline, progressive
+// and greyscale, loaded by the library (24-bit rows on the default true-colour screen, 8-bit
+// grey rows for greyscale) against libjpeg-turbo alone reading the same file and decoding it
+// to rows with jpeg_read_scanlines.
 #include <algorithm>
 #include <memory>
 #include <vector>
@@ -27,12 +27,19 @@ const std::string& ProgressivePath() {
     return path;
 }
 
-// Both files from one picture.
+const std::string& GreyscalePath() {
+    static const std::string path = WorkFile("photo_q90_grey.jpg");
+    return path;
+}
+
+// All files from one picture.
 bool MakePhotos() {
     const std::string ppm = WorkFile("photo.ppm");
     return WritePpm(ppm, MakePhotoRgb(kPhotoWidth, kPhotoHeight), kPhotoWidth, kPhotoHeight) &&
            Run("cjpeg -quality 90 -outfile '" + PhotoPath() + "' '" + ppm + "'") &&
-           Run("cjpeg -quality 90 -progressive -outfile '" + ProgressivePath() + "' '" + ppm + "'");
+           Run("cjpeg -quality 90 -progressive -outfile '" + ProgressivePath() + "' '" + ppm +
+               "'") &&
+           Run("cjpeg -quality 90 -grayscale -outfile '" + GreyscalePath() + "' '" + ppm + "'");
 }
 
 // The file read whole and decoded into one block of RGB rows, as a caller of libjpeg would.
@@ -67,6 +74,9 @@ const Registrar kPhoto(BenchCase{"JPEG", "q90 photo 4000x3000", "libjpeg-turbo s
 const Registrar kProgressive(BenchCase{
     "JPEG", "q90 progressive photo 4000x3000", "libjpeg-turbo scanlines", MakePhotos,
     [] { LoadWithImagelib(ProgressivePath()); }, [] { DecodeWithLibjpeg(ProgressivePath()); }});
+const Registrar kGreyscale(BenchCase{
+    "JPEG", "q90 greyscale photo 4000x3000", "libjpeg-turbo scanlines", MakePhotos,
+    [] { LoadWithImagelib(GreyscalePath()); }, [] { DecodeWithLibjpeg(GreyscalePath()); }});
 
 }  // namespace
 }  // namespace bench

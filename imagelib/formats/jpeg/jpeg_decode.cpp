@@ -70,10 +70,18 @@ void JpegStoreRows(JpegDecodeState& st) {
     st.rowIndex -= static_cast<std::int32_t>(k);
 }
 
-// Palette store: the colormap's colours (grey levels for one component), black after them.
+// Palette store: the colormap's colours (grey levels for one component), black after them;
+// the grey ramp for unquantised greyscale, whose samples index it.
 void JpegStorePalette(JpegDecodeState& st) {
     const j_decompress_ptr d = &st.decompressor;
     st.info->bitsPerPixel = 8;
+    if (!d->quantize_colors) {
+        for (int i = 0; i < 256; ++i) {
+            const auto level = static_cast<std::uint8_t>(i);
+            st.palette[i] = PaletteEntry3{level, level, level};
+        }
+        return;
+    }
     const int used = d->colormap != nullptr ? std::clamp(d->actual_number_of_colors, 0, 256) : 0;
     const bool colour = d->out_color_components == 3;
     for (int i = 0; i < 256; ++i) {
@@ -135,12 +143,12 @@ int JpegDecodeStep(SerialImageContext* ctx, int abort) {
     // Destroyed already: nothing is left to decode.
     if (d->global_state == 0)
         return kStepDone;
-    const bool quantised = ctx->info.bitsPerPixel == 8;
+    const bool indexed = ctx->info.bitsPerPixel == 8;
     const std::int32_t calls = ctx->rowsPerStep;
     int result = kStepAgain;
     const bool ok = JpegTrapped(&st.trap, [&] {
         if (d->output_scanline >= d->output_height) {
-            if (quantised)
+            if (indexed)
                 JpegStorePalette(st);
             jpeg_finish_decompress(d);
             result = kStepDone;
@@ -150,9 +158,9 @@ int JpegDecodeStep(SerialImageContext* ctx, int abort) {
             JpegStoreRows(st);
     });
     if (!ok) {
-        // The load ends with the rows decoded so far; quantised rows keep the colours they
+        // The load ends with the rows decoded so far; indexed rows keep the colours they
         // index, which libjpeg chose before the first row.
-        if (quantised)
+        if (indexed)
             JpegStorePalette(st);
         JpegEndDecode(st);
         return kStepDone;

@@ -1,6 +1,7 @@
 // The JPEG driver's row of the format table, over libjpeg: greyscale, RGB and YCbCr
 // images, scaled by 1/2, 1/4 or 1/8 on request, quantised to the display's colours (or to
-// the caller's) or decoded to 24-bit blue-green-red rows, bottom-up.
+// the caller's) or decoded exactly: colour to 24-bit blue-green-red rows, greyscale to
+// 8-bit rows over the grey ramp; bottom-up.
 #pragma once
 
 #include <cstdint>
@@ -11,9 +12,8 @@ namespace imagelib {
 
 int JpegDescribe(ImageFormatInfo* info);
 // 0; 2 for another colour space; 7 when the header cannot be read or libjpeg fails while
-// setting up; 1 for an image too large, stored or scaled, or one whose decoding would need
-// more memory than the file's size and the result's justify. On failure nothing is left to
-// end.
+// setting up; 1 for an image too large, stored or scaled, or whose whole-image decoding
+// buffers would not each fit a block. On failure nothing is left to end.
 int JpegReadHeader(const wchar_t* path, ImageMemStream* s, ImageInfo* info, std::uint32_t flags);
 // Records the context's output palette; 0.
 int JpegReadPalette(ImageMemStream* s, ImageInfo* info, PaletteEntry3* palette);

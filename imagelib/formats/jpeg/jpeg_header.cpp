@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "colour/caller_palette.h"
+#include "core/checked_size.h"
 #include "core/load_flags.h"
 #include "core/result_codes.h"
 #include "formats/jpeg/jpeg_driver.h"
@@ -29,11 +30,10 @@ constexpr std::uint8_t kFixedColours[kColoursFor16][3] = {
     {255, 255, 0}, {0, 0, 255},   {255, 0, 255},   {0, 255, 255}, {255, 255, 255},
 };
 
-// libjpeg's own memory for one load: what the input's size justifies, plus as much as the
-// result's 24-bit rows (libjpeg's whole-image buffers are another copy of the image). Past
-// it libjpeg would need backing store, which it does not have, and fails with "Backing
-// store not supported"; the header step refuses such an image before that (see
-// WholeImageBytes).
+// libjpeg's own memory for one load: its whole-image buffers (see WholeImageBuffers), which
+// the image needs for its own decoding as it needs its result rows, and beyond them what
+// the input's size justifies. Past it libjpeg would need backing store, which it does not
+// have, and would fail with "Backing store not supported".
 constexpr std::uint64_t kJpegMemoryPerInputByte = 16;
 constexpr std::uint64_t kJpegMemoryBase = std::uint64_t{32} << 20;
 
@@ -45,26 +45,33 @@ std::uint64_t RoundUp(std::uint64_t n, std::uint64_t multiple) {
     return multiple > 1 ? (n + multiple - 1) / multiple * multiple : n;
 }
 
-// Bytes of libjpeg's whole-image buffers for this decode: the coefficients of every block
-// when the image comes in several scans, and the decoded rows that two-pass colour
-// quantisation reads twice. Call after jpeg_calc_output_dimensions.
-std::uint64_t WholeImageBytes(j_decompress_ptr d) {
-    std::uint64_t bytes = 0;
+// Bytes of libjpeg's whole-image buffers for this decode, as libjpeg sizes them: the
+// coefficients of every component when the image comes in several scans, and the decoded
+// rows that two-pass colour quantisation reads twice. False when one of them would not fit
+// a block. Call after jpeg_calc_output_dimensions.
+bool WholeImageBuffers(j_decompress_ptr d, std::uint64_t* total) {
+    *total = 0;
+    const auto add = [total](std::uint64_t rowBytes, std::uint64_t rows) {
+        std::uint64_t bytes = 0;
+        return CheckedMul(rowBytes, rows, &bytes) && FitsBlock(bytes) &&
+               !__builtin_add_overflow(*total, bytes, total);
+    };
     // The first scan's header is read: a baseline image covers every component in it.
     if (d->progressive_mode || d->comps_in_scan < d->num_components) {
         for (int i = 0; i < d->num_components; ++i) {
             const jpeg_component_info& c = d->comp_info[i];
-            bytes += RoundUp(c.width_in_blocks, static_cast<std::uint64_t>(c.h_samp_factor)) *
-                     RoundUp(c.height_in_blocks, static_cast<std::uint64_t>(c.v_samp_factor)) *
-                     sizeof(JBLOCK);
+            const std::uint64_t blocks =
+                RoundUp(c.width_in_blocks, static_cast<std::uint64_t>(c.h_samp_factor));
+            if (!add(blocks * sizeof(JBLOCK),
+                     RoundUp(c.height_in_blocks, static_cast<std::uint64_t>(c.v_samp_factor))))
+                return false;
         }
     }
-    if (d->quantize_colors && d->two_pass_quantize && d->colormap == nullptr &&
-        d->out_color_components == 3) {
-        bytes += std::uint64_t{d->output_width} * 3 *
-                 RoundUp(d->output_height, static_cast<std::uint64_t>(d->max_v_samp_factor));
-    }
-    return bytes;
+    const bool twoPass = d->quantize_colors && d->two_pass_quantize && d->colormap == nullptr &&
+                         d->out_color_components == 3;
+    return !twoPass ||
+           add(std::uint64_t{d->output_width} * 3,
+               RoundUp(d->output_height, static_cast<std::uint64_t>(d->max_v_samp_factor)));
 }
 
 // An empty 256-entry colormap from the image pool.
@@ -102,8 +109,10 @@ int SetUp(JpegDecodeState& st, ImageMemStream* s, std::uint32_t flags, int displ
 
     switch (d->jpeg_color_space) {
         case JCS_GRAYSCALE:
+            // All 256 grey levels are the decoded samples themselves, indexes into the grey
+            // ramp: only fewer levels need the quantiser, whose dithering would move them.
             d->out_color_space = JCS_GRAYSCALE;
-            d->quantize_colors = TRUE;
+            d->quantize_colors = displayClass <= kDisplay256Colours ? TRUE : FALSE;
             break;
         case JCS_RGB:
         case JCS_YCbCr:
@@ -148,14 +157,12 @@ int SetUp(JpegDecodeState& st, ImageMemStream* s, std::uint32_t flags, int displ
     if (d->out_color_space == JCS_RGB && !d->quantize_colors)
         d->out_color_space = JCS_EXT_BGR;
     jpeg_calc_output_dimensions(d);
-    std::uint64_t bytes;
-    if (!ImageSizeAllowed(d->output_width, d->output_height) ||
-        !RowsBytes(d->output_width, d->output_height, 24, &bytes))
+    std::uint64_t wholeImage = 0;
+    if (!ImageSizeAllowed(d->output_width, d->output_height) || !WholeImageBuffers(d, &wholeImage))
         return kOutOfMemory;
-    const std::uint64_t memory =
-        kJpegMemoryBase + kJpegMemoryPerInputByte * static_cast<std::uint64_t>(s->size) + bytes;
-    if (WholeImageBytes(d) > memory)
-        return kOutOfMemory;
+    const std::uint64_t memory = kJpegMemoryBase +
+                                 kJpegMemoryPerInputByte * static_cast<std::uint64_t>(s->size) +
+                                 wholeImage;
     d->mem->max_memory_to_use =
         static_cast<long>(std::min<std::uint64_t>(memory, std::numeric_limits<long>::max()));
     st.scanWorkLimit = JpegScanWorkLimit(d);

@@ -6,8 +6,8 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <fstream>
-#include <sstream>
 
 #include "win32/gdi.h"
 #include "win32/message_box.h"
@@ -44,24 +44,45 @@ bool RunTool(const char* tool, std::vector<std::string> args) {
     return WIFEXITED(status) && (WEXITSTATUS(status) == 0 || WEXITSTATUS(status) == 2);
 }
 
-// A binary PGM or PPM of depth 255 as RGB.
-bool ReadPnm(const std::string& path, fixture::RgbImage* out) {
-    const std::vector<std::uint8_t> bytes = fixture::ReadFile(path);
-    std::istringstream head(std::string(bytes.begin(), bytes.end()));
+// The header of a binary PGM or PPM of depth 255; the stream is left at the first pixel.
+bool ReadPnmHead(std::istream& in, int* width, int* height, int* channels) {
     std::string magic;
     int maxValue = 0;
-    head >> magic >> out->width >> out->height >> maxValue;
-    const int channels = magic == "P6" ? 3 : magic == "P5" ? 1 : 0;
-    const std::size_t start = std::size_t(head.tellg()) + 1;
-    const std::size_t pixels = std::size_t(out->width) * out->height;
-    if (!head || channels == 0 || maxValue != 255 || bytes.size() < start + pixels * channels)
+    in >> magic >> *width >> *height >> maxValue;
+    in.get();
+    *channels = magic == "P6" ? 3 : magic == "P5" ? 1 : 0;
+    return bool(in) && *channels != 0 && maxValue == 255 && *width > 0 && *height > 0;
+}
+
+// Reads count pixels from the stream as RGB (grey expanded), appended to out.
+bool ReadPnmPixels(std::istream& in, int channels, std::size_t count,
+                   std::vector<std::uint8_t>* out) {
+    std::vector<std::uint8_t> bytes(count * channels);
+    if (!in.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(bytes.size())))
         return false;
-    out->rgb.clear();
-    for (std::size_t i = 0; i < pixels; ++i) {
+    out->reserve(out->size() + 3 * count);
+    for (std::size_t i = 0; i < count; ++i) {
         for (int c = 0; c < 3; ++c)
-            out->rgb.push_back(bytes[start + i * channels + (channels == 3 ? c : 0)]);
+            out->push_back(bytes[i * channels + (channels == 3 ? c : 0)]);
     }
     return true;
+}
+
+// A binary PGM or PPM of depth 255 as RGB.
+bool ReadPnm(const std::string& path, fixture::RgbImage* out) {
+    std::ifstream in(path, std::ios::binary);
+    int channels = 0;
+    out->rgb.clear();
+    return ReadPnmHead(in, &out->width, &out->height, &channels) &&
+           ReadPnmPixels(in, channels, std::size_t(out->width) * out->height, &out->rgb);
+}
+
+// djpeg's output of the file with the options, in a PNM of the fixture folder.
+bool RunDjpeg(const std::string& file, const std::vector<std::string>& options,
+              const std::string& pnm) {
+    std::vector<std::string> args = options;
+    args.insert(args.end(), {"-pnm", "-outfile", pnm, file});
+    return RunTool("/usr/bin/djpeg", args);
 }
 
 }  // namespace
@@ -78,9 +99,26 @@ std::string OutFile(const std::string& name) {
 bool Djpeg(const std::string& file, const std::vector<std::string>& options,
            fixture::RgbImage* out) {
     const std::string pnm = OutFile("djpeg.pnm");
-    std::vector<std::string> args = options;
-    args.insert(args.end(), {"-pnm", "-outfile", pnm, file});
-    return RunTool("/usr/bin/djpeg", args) && ReadPnm(pnm, out);
+    return RunDjpeg(file, options, pnm) && ReadPnm(pnm, out);
+}
+
+bool DjpegRows(const std::string& file, const std::vector<std::string>& options,
+               const std::vector<int>& rows, std::map<int, std::vector<std::uint8_t>>* out) {
+    const std::string pnm = OutFile("djpeg_rows.pnm");
+    bool ok = RunDjpeg(file, options, pnm);
+    {
+        std::ifstream in(pnm, std::ios::binary);
+        int width = 0, height = 0, channels = 0;
+        ok = ok && ReadPnmHead(in, &width, &height, &channels);
+        const std::streamoff start = in.tellg();
+        for (int y : rows) {
+            ok = ok && y >= 0 && y < height &&
+                 in.seekg(start + std::streamoff(y) * width * channels) &&
+                 ReadPnmPixels(in, channels, std::size_t(width), &(*out)[y]);
+        }
+    }
+    std::remove(pnm.c_str());
+    return ok;
 }
 
 bool Cjpeg(const std::vector<std::string>& args) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,11 @@ std::string OutFile(const std::string& name);
 // data is no failure).
 bool Djpeg(const std::string& file, const std::vector<std::string>& options,
            fixture::RgbImage* out);
+
+// Rows of djpeg's output (the top row 0) as RGB, without holding the whole image; the
+// output file is removed.
+bool DjpegRows(const std::string& file, const std::vector<std::string>& options,
+               const std::vector<int>& rows, std::map<int, std::vector<std::uint8_t>>* out);
 
 // cjpeg with the arguments; true when it succeeds.
 bool Cjpeg(const std::vector<std::string>& args);

@@ -37,7 +37,9 @@ const char* const kColourFiles[] = {"baseline.jpg",    "pil_baseline.jpg",    "b
                                     "progressive.jpg", "pil_progressive.jpg", "rgb.jpg",
                                     "restart.jpg",     "tiny_1x1.jpg",        "odd_17x9.jpg",
                                     "wide_4001x3.jpg", "rows_50.jpg"};
-const char* const kGreyFiles[] = {"grey.jpg", "grey_progressive.jpg"};
+const char* const kGreyFiles[] = {"grey.jpg",         "grey_progressive.jpg",
+                                  "grey_restart.jpg", "grey_odd_17x9.jpg",
+                                  "pil_grey.jpg",     "pil_grey_progressive.jpg"};
 
 struct Scale {
     std::uint32_t flag;
@@ -110,23 +112,40 @@ TEST_F(JpegLoadTest, AFiftyRowImageTakesOneRowPerCallAndTenCallsPerStep) {
     EXPECT_EQ(l.percents.size(), 7u);
 }
 
-TEST_F(JpegLoadTest, GreyscaleOnATrueColourScreenIsQuantisedTo256GreyLevels) {
+TEST_F(JpegLoadTest, GreyscaleOnATrueColourScreenIsTheDecodedSamplesOverTheGreyRamp) {
+    std::vector<std::uint8_t> ramp;
+    for (int i = 0; i < 256; ++i)
+        ramp.insert(ramp.end(), {std::uint8_t(i), std::uint8_t(i), std::uint8_t(i)});
     for (const char* name : kGreyFiles) {
         for (const Scale& s : kScales) {
             RgbImage expected;
-            ASSERT_TRUE(Djpeg(File(name), {"-colors", "256", "-scale", s.djpeg}, &expected));
-            const Loaded l = fixture::LoadFile(File(name), s.flag);
-            ASSERT_EQ(l.code, IMAGELIB_FINISHED);
-            ASSERT_EQ(l.bits(), 8);
-            for (int i = 0; i < 256; ++i) {
-                const std::vector<std::uint8_t> grey = {std::uint8_t(i), std::uint8_t(i),
-                                                        std::uint8_t(i)};
-                ASSERT_EQ(std::vector<std::uint8_t>(&l.palette[4 + 4 * i], &l.palette[7 + 4 * i]),
-                          grey);
-            }
-            EXPECT_EQ(fixture::CompareRgb(expected, l.rgb()), "") << name << " " << s.djpeg;
+            ASSERT_TRUE(Djpeg(File(name), {"-grayscale", "-scale", s.djpeg}, &expected));
+            std::vector<std::uint8_t> samples;
+            for (std::size_t i = 0; i < expected.rgb.size(); i += 3)
+                samples.push_back(expected.rgb[i]);
+            const Loaded once = fixture::LoadFile(File(name), s.flag);
+            const Loaded steps = fixture::LoadStepwise(File(name), s.flag);
+            ASSERT_EQ(once.code, IMAGELIB_FINISHED) << name;
+            ASSERT_EQ(once.bits(), 8);
+            ASSERT_EQ(once.paletteCount(), 256);
+            EXPECT_EQ(TableRgb(once, 256), ramp);
+            EXPECT_EQ(Indexes(once), samples) << name << " " << s.djpeg;
+            EXPECT_EQ(steps.dib, once.dib) << name << " " << s.djpeg;
+            EXPECT_EQ(steps.palette, once.palette);
         }
     }
+    // The logical palette is the same ramp; caller colours change nothing, as for colour
+    // images on this screen.
+    const Loaded plain = fixture::LoadFile(File("grey.jpg"));
+    for (int i = 0; i < 256; ++i)
+        ASSERT_EQ(std::vector<std::uint8_t>(&plain.palette[4 + 4 * i], &plain.palette[7 + 4 * i]),
+                  std::vector<std::uint8_t>(3, std::uint8_t(i)));
+    const std::uint32_t caller[] = {10, 20, 30, 200, 100, 0};
+    SetImagePalette(2, caller);
+    const Loaded withCallerColours = fixture::LoadFile(File("grey.jpg"), kUserPalette);
+    EXPECT_EQ(withCallerColours.dib, plain.dib);
+    EXPECT_EQ(withCallerColours.palette, plain.palette);
+    EXPECT_TRUE(jpegtest::Messages().empty());
 }
 
 TEST_F(JpegLoadTest, TheFirstScaleFlagWinsAndTheFlagsWordComesBackEmpty) {
