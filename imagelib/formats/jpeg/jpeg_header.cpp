@@ -51,10 +51,13 @@ std::uint64_t RoundUp(std::uint64_t n, std::uint64_t multiple) {
 // a block. Call after jpeg_calc_output_dimensions.
 bool WholeImageBuffers(j_decompress_ptr d, std::uint64_t* total) {
     *total = 0;
+    // A few buffers of at most a block each: their sum cannot wrap.
     const auto add = [total](std::uint64_t rowBytes, std::uint64_t rows) {
         std::uint64_t bytes = 0;
-        return CheckedMul(rowBytes, rows, &bytes) && FitsBlock(bytes) &&
-               !__builtin_add_overflow(*total, bytes, total);
+        if (!CheckedMul(rowBytes, rows, &bytes) || !FitsBlock(bytes))
+            return false;
+        *total += bytes;
+        return true;
     };
     // The first scan's header is read: a baseline image covers every component in it.
     if (d->progressive_mode || d->comps_in_scan < d->num_components) {
