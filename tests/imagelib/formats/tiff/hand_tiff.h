@@ -53,4 +53,29 @@ inline std::vector<HandEntry> ImageTags(std::uint32_t width, std::uint32_t heigh
             {277, 3, 1, samples}};
 }
 
+// A file whose strips (strips of them) all name the same stream: the StripOffsets and
+// StripByteCounts entries of tags are set to say so.
+inline std::vector<std::uint8_t> SharedStripsTiff(std::vector<HandEntry> tags,
+                                                  const std::vector<std::uint8_t>& stream,
+                                                  std::uint32_t strips) {
+    std::vector<std::uint8_t> data = stream;
+    data.resize((data.size() + 3) / 4 * 4);
+    // An array of strips values v after the data so far; a single value is held in place.
+    const auto array = [&data, strips](std::uint32_t v) {
+        if (strips == 1)
+            return v;
+        const auto at = static_cast<std::uint32_t>(8 + data.size());
+        for (std::uint32_t i = 0; i < strips; ++i)
+            for (int k = 0; k < 4; ++k)
+                data.push_back(static_cast<std::uint8_t>(v >> (8 * k)));
+        return at;
+    };
+    tags.erase(std::remove_if(tags.begin(), tags.end(),
+                              [](const HandEntry& e) { return e.tag == 273 || e.tag == 279; }),
+               tags.end());
+    tags.push_back({273, 4, strips, array(8)});
+    tags.push_back({279, 4, strips, array(static_cast<std::uint32_t>(stream.size()))});
+    return HandTiff(tags, data);
+}
+
 }  // namespace handtiff
