@@ -45,7 +45,7 @@ enum {
     IMAGELIB_TIFF_MISSING_TAG = 804,       /* width, length or strip offsets missing */
     IMAGELIB_TIFF_GREY_SAMPLES = 805,      /* grey or bilevel with samples not 1 */
     IMAGELIB_TIFF_GREY_BITS = 806,         /* grey or bilevel of bits not 1, 4 or 8 */
-    IMAGELIB_TIFF_RGB_SAMPLES = 807,       /* RGB with fewer than 3 samples */
+    IMAGELIB_TIFF_RGB_SAMPLES = 807,       /* RGB with samples not 3 or 4 */
     IMAGELIB_TIFF_RGB_BITS = 808,          /* RGB of bits per sample not 8 */
     IMAGELIB_TIFF_PALETTE_SAMPLES = 809,   /* palette image with samples not 1 */
     IMAGELIB_TIFF_PALETTE_BITS = 810,      /* palette image of bits not 1, 4 or 8 */

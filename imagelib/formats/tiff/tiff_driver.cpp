@@ -1,6 +1,6 @@
 // The TIFF driver: the first image of a file, bilevel, grey and palette images of 1, 4 or
-// 8 bits, RGB (chunky or planar, extra samples dropped) and CMYK of 8 bits per sample, in
-// uncompressed, LZW or PackBits strips, orientation top-left or bottom-left. The header
+// 8 bits, RGB (chunky or planar, a fourth sample dropped) and CMYK of 8 bits per sample,
+// in uncompressed, LZW or PackBits strips, orientation top-left or bottom-left. The header
 // reader checks the tags in a fixed order; the decoding runs in four phases: read the
 // image (its 24-bit pixels turned to BGR on the way), pad its rows, a third that reports
 // progress only, finish.
@@ -82,7 +82,9 @@ int CheckPhotometric(const TiffDirectory* d, TiffImage& t, std::int32_t* depth) 
             *depth = static_cast<std::int32_t>(t.bitsPerSample);
             return kOk;
         case kTiffRgb:
-            if (t.samples < 3)
+            // Three samples, or four whose last is not used: a pixel costs no more to decode
+            // than the driver takes from it (at most four bytes, as a CMYK pixel).
+            if (t.samples < 3 || t.samples > 4)
                 return kTiffRgbSamples;
             if (t.bitsPerSample != 8)
                 return kTiffRgbBits;

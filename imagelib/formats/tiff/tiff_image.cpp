@@ -1,13 +1,11 @@
 // The whole TIFF image read strip by strip into unpadded rows, bottom row first. Strips
 // of grey, palette and RGB images are decoded straight into their rows; the planes of
-// planar RGB, RGB with extra samples and CMYK are decoded a window at a time and
+// planar RGB, RGB with a fourth sample and CMYK are decoded a window at a time and
 // converted on the way, so that no strip or plane is held beside the image.
 #include <algorithm>
 #include <cstring>
-#include <limits>
 #include <memory>
 
-#include "core/checked_size.h"
 #include "core/result_codes.h"
 #include "core/row_flip.h"
 #include "core/stream_reader.h"
@@ -85,7 +83,7 @@ struct TiffReader {
     std::int64_t height;
     const TiffImage& t;
     const StripPlaces& strips;
-    TiffLzwTables* lzw;
+    TiffStripDecoders dec;
     std::uint8_t* window;  // for converted strips (kTiffWindowBytes), else null
 };
 
@@ -97,9 +95,22 @@ enum class Conversion {
     kCmyk,   // c, m, y, k: red = 255 - c - k (0 when negative), and so on
 };
 
+// The samples of each pixel that a conversion uses: the first ones.
+std::uint32_t UsedSamples(Conversion kind) {
+    switch (kind) {
+        case Conversion::kPlane:
+            return 1;
+        case Conversion::kRgb:
+            return 3;
+        default:
+            return 4;
+    }
+}
+
 // The pixels of one converted strip as its bytes arrive: horizontal differencing is
 // undone on the way (each used sample adds the same sample of the pixel before it in the
-// row; unused samples do not affect them), and each complete pixel is stored.
+// row; unused samples do not affect them), and each pixel is stored once its used samples
+// are in.
 class PixelSink final : public TiffStripSink {
   public:
     struct Target {
@@ -111,13 +122,11 @@ class PixelSink final : public TiffStripSink {
         int slot;               // kPlane: the byte of the 24-bit pixel
     };
 
-    PixelSink(const TiffReader& rd, Conversion kind, std::uint64_t samples, std::int64_t rows,
+    PixelSink(const TiffReader& rd, Conversion kind, std::uint32_t samples, std::int64_t rows,
               const Target& target)
         : kind_(kind),
           samples_(samples),
-          keep_(kind == Conversion::kPlane ? 1
-                : kind == Conversion::kRgb ? 3
-                                           : 4),
+          keep_(UsedSamples(kind)),
           predict_(rd.t.predictor == kTiffHorizontalDifferencing &&
                    rd.t.compression == kTiffCompressionLzw),
           width_(rd.width),
@@ -125,58 +134,36 @@ class PixelSink final : public TiffStripSink {
           target_(target) {}
 
     void Take(const std::uint8_t* bytes, std::int64_t n) override {
-        std::int64_t i = 0;
-        while (i < n && y_ < rows_) {
-            if (k_ < keep_) {
-                Sample(bytes[i++]);
-            } else {
-                const auto skip = static_cast<std::int64_t>(
-                    std::min<std::uint64_t>(static_cast<std::uint64_t>(n - i), samples_ - k_));
-                i += skip;
-                k_ += static_cast<std::uint64_t>(skip);
-            }
-            if (k_ == samples_)
-                Emit();
-        }
+        for (std::int64_t i = 0; i < n && y_ < rows_; ++i)
+            Byte(bytes[i]);
     }
 
     void TakeZeros(std::int64_t n) override {
-        while (n > 0 && y_ < rows_) {
-            if (k_ == 0 && static_cast<std::uint64_t>(n) >= samples_) {
-                // Whole pixels of zeros, never more than the strip has left.
-                const std::int64_t left = (rows_ - y_) * width_ - x_;
-                const std::int64_t m = std::min(
-                    left, static_cast<std::int64_t>(static_cast<std::uint64_t>(n) / samples_));
-                for (std::int64_t j = 0; j < m; ++j) {
-                    for (std::uint32_t s = 0; s < keep_; ++s)
-                        Sample(0);
-                    Emit();
-                }
-                n -= m * static_cast<std::int64_t>(samples_);
-                continue;
-            }
-            if (k_ < keep_) {
-                Sample(0);
-                --n;
-            } else {
-                const auto skip = static_cast<std::int64_t>(
-                    std::min<std::uint64_t>(static_cast<std::uint64_t>(n), samples_ - k_));
-                n -= skip;
-                k_ += static_cast<std::uint64_t>(skip);
-            }
-            if (k_ == samples_)
-                Emit();
-        }
+        for (; n > 0 && y_ < rows_; --n)
+            Byte(0);
     }
 
   private:
-    void Sample(std::uint8_t b) {
-        if (predict_ && x_ > 0)
-            b = static_cast<std::uint8_t>(b + pixel_[k_]);
-        pixel_[k_++] = b;
+    void Byte(std::uint8_t b) {
+        if (k_ < keep_) {
+            if (predict_ && x_ > 0)
+                b = static_cast<std::uint8_t>(b + pixel_[k_]);
+            pixel_[k_] = b;
+            if (++k_ == keep_)
+                Store();
+        } else {
+            ++k_;
+        }
+        if (k_ == samples_) {
+            k_ = 0;
+            if (++x_ == width_) {
+                x_ = 0;
+                ++y_;
+            }
+        }
     }
 
-    void Emit() {
+    void Store() {
         const std::int64_t row = target_.firstRow + y_;
         std::uint8_t* out =
             target_.dst + (target_.flip ? target_.height - 1 - row : row) * target_.rowBytes;
@@ -199,21 +186,16 @@ class PixelSink final : public TiffStripSink {
                 break;
             }
         }
-        k_ = 0;
-        if (++x_ == width_) {
-            x_ = 0;
-            ++y_;
-        }
     }
 
     const Conversion kind_;
-    const std::uint64_t samples_;
+    const std::uint32_t samples_;  // 1 to 4
     const std::uint32_t keep_;
     const bool predict_;
     const std::int64_t width_;
     const std::int64_t rows_;
     const Target target_;
-    std::uint64_t k_ = 0;  // the sample of the current pixel
+    std::uint32_t k_ = 0;  // the sample of the current pixel
     std::int64_t x_ = 0;
     std::int64_t y_ = 0;          // the row within the strip
     std::uint8_t pixel_[4] = {};  // the used samples of the current (then previous) pixel
@@ -239,7 +221,7 @@ int TiffReadStrips(const TiffReader& rd, std::int64_t rowBytes, std::uint8_t* ds
         // A top-down file's strip goes to the rows it ends up in, then is turned over.
         std::uint8_t* block = dst + (layout.flip ? rd.height - row - rows : row) * rowBytes;
         const int r = TiffDecodeStrip(rd.strips.Data(strip), t.compression, t.predictor, t.samples,
-                                      rd.width, block, rows * rowBytes, rd.lzw);
+                                      rd.width, block, rows * rowBytes, rd.dec);
         if (r != kOk)
             return r;
         if (layout.flip)
@@ -252,23 +234,20 @@ int TiffReadStrips(const TiffReader& rd, std::int64_t rowBytes, std::uint8_t* ds
 
 // Strips from firstStrip on, each converted as its bytes arrive into 24-bit rows.
 int TiffConvertStrips(const TiffReader& rd, std::uint32_t firstStrip, Conversion kind,
-                      std::uint64_t samples, std::uint8_t* dst, TiffLayout layout, int slot) {
+                      std::uint32_t samples, std::uint8_t* dst, TiffLayout layout, int slot) {
     const TiffImage& t = rd.t;
     const std::int64_t perStrip = t.rowsPerStrip;
     const std::int64_t rowBytes = rd.width * 3;
     std::uint32_t strip = firstStrip;
     for (std::int64_t row = 0; row < rd.height; row += perStrip, ++strip) {
         const std::int64_t rows = std::min(perStrip, rd.height - row);
-        // No data reach a strip whose byte count passes 63 bits: it ends at their end.
-        std::uint64_t expected;
-        if (!CheckedMul(static_cast<std::uint64_t>(rows * rd.width), samples, &expected) ||
-            expected > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()))
-            expected = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
+        // The strip's rows are complete with the used samples of its last pixel: the
+        // samples after them are not decoded.
+        const std::int64_t expected = rows * rd.width * samples - (samples - UsedSamples(kind));
         PixelSink sink(rd, kind, samples, rows,
                        PixelSink::Target{dst, rowBytes, rd.height, layout.flip, row, slot});
-        const int r =
-            TiffDecodeStripPieces(rd.strips.Data(strip), t.compression,
-                                  static_cast<std::int64_t>(expected), rd.lzw, rd.window, sink);
+        const int r = TiffDecodeStripPieces(rd.strips.Data(strip), t.compression, expected, rd.dec,
+                                            rd.window, sink);
         if (r != kOk)
             return r;
     }
@@ -276,7 +255,7 @@ int TiffConvertStrips(const TiffReader& rd, std::uint32_t firstStrip, Conversion
 }
 
 // Planar RGB: the strips of red, then green, then blue, each plane's bytes put in their
-// place in the 24-bit pixels; RGB with extra samples and CMYK: converted pixel by pixel;
+// place in the 24-bit pixels; RGB with a fourth sample and CMYK: converted pixel by pixel;
 // any other image: straight into its rows.
 int TiffReadChannels(const TiffReader& rd, std::int64_t rowBytes, std::uint8_t* dst,
                      TiffLayout layout) {
@@ -367,7 +346,10 @@ int TiffReadImage(ImageMemStream* s, const ImageInfo& info, const TiffImage& t, 
         if (window == nullptr)
             return kOutOfMemory;
     }
-    const TiffReader rd{info.width, info.height, t, strips, lzw.get(), window.get()};
+    StreamReader source(s);
+    TiffNoOpRuns noOps(s->base, source.Size());
+    const TiffReader rd{info.width,  info.height, t, strips, TiffStripDecoders{lzw.get(), &noOps},
+                        window.get()};
     const std::int64_t rowBytes = (rd.width * info.bitsPerPixel + 7) / 8;
     return TiffReadChannels(rd, rowBytes, dst,
                             TiffLayout{t.orientation == kTiffTopLeft, info.bitsPerPixel == 24});

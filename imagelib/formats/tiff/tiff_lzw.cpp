@@ -243,8 +243,10 @@ int DecodeCodes(TiffLzwRun& r, TiffLzwTables* lzw, std::uint8_t* dst, std::int64
         const std::int64_t room = limit - r.out;
         const std::int64_t start = r.out;
         std::uint32_t len = 0;  // set when this code's output is its table string, written whole
-        if (room <= 0) {
-            // The strip is complete: what follows only has to reach its end code.
+        if (__builtin_expect(room <= 0, 0)) {
+            // The strip is complete and this code is where its data go on past it (its end
+            // code, or the end of its data, was taken above): they are not decoded.
+            return kOk;
         } else if (code < next && word[code] != 0 && (code < 256 || code >= kFirstCode)) {
             const std::uint64_t w = word[code];
             const std::uint32_t whole = WordLength(w);
@@ -291,13 +293,11 @@ int DecodeCodes(TiffLzwRun& r, TiffLzwTables* lzw, std::uint8_t* dst, std::int64
             len = n == depth && (code < next || (!frozen && code == next)) ? depth : 0;
         }
         if (!frozen) {
-            if (room > 0) {
-                // A new entry: the previous string plus the first byte of the one just
-                // written, known when both were written whole, one after the other.
-                word[next] = Extend(r.prevWord, r.prevPos, r.first);
-                prefix[next] = static_cast<std::uint16_t>(r.prev);
-                suffix[next] = r.first;
-            }
+            // A new entry: the previous string plus the first byte of the one just written,
+            // known when both were written whole, one after the other.
+            word[next] = Extend(r.prevWord, r.prevPos, r.first);
+            prefix[next] = static_cast<std::uint16_t>(r.prev);
+            suffix[next] = r.first;
             ++r.next;
         }
         r.prev = code;
@@ -326,8 +326,9 @@ void TiffLzwStart(TiffLzwTables* lzw) {
 
 TiffLzwRun TiffLzwBegin(const TiffStripData& in) {
     // Entries 258 up to written were made by this strip; all others read as 0, as in
-    // tables made new for the strip. While there is room for output every entry below next
-    // was made, so written is brought up to next only at a clear and where it is read.
+    // tables made new for the strip. Every entry below next was made (a strip is not
+    // decoded past its end), so written is brought up to next only at a clear and where it
+    // is read.
     return TiffLzwRun{
         TiffLzwCodes{in.bytes, in.bytes + in.size, 0, 0}, kFirstCode, kFirstCode, 0, 0, 0, 0, 0};
 }
@@ -336,6 +337,7 @@ int TiffLzwDecode(const TiffStripData& in, std::uint8_t* dst, std::int64_t expec
                   TiffLzwTables* lzw) {
     TiffLzwRun r = TiffLzwBegin(in);
     const int result = TiffLzwDecodeRun(r, lzw, dst, expected, true);
+    TiffCountStripBytes(r.codes.p - in.bytes);
     // The string stores may write a few bytes past the output so far; what the strip's
     // data leave unfilled reads as 0 all the same.
     if (result == kOk && r.out < expected)

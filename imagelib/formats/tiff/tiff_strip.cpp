@@ -5,28 +5,34 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/checked_size.h"
 #include "core/result_codes.h"
+#include "core/tracked_memory.h"
 #include "formats/tiff/tiff_state.h"
 
 namespace imagelib {
 namespace {
 
 constexpr std::int64_t kPackBitsBlock = 128;
+constexpr std::uint8_t kNoOp = 0x80;  // the PackBits header -128
 // Bytes of earlier output an LZW window keeps when it moves on: table strings that lie in
 // them stay known and are copied, not walked.
 constexpr std::int64_t kLzwHistory = 64 * 1024;
+
+std::uint64_t stripBytesRead = 0;  // see TiffStripBytesRead
 
 int LzwPieces(const TiffStripData& in, std::int64_t expected, TiffLzwTables* lzw,
               std::uint8_t* window, TiffStripSink& sink) {
     TiffLzwRun r = TiffLzwBegin(in);
     std::int64_t base = 0;   // the strip offset of the window's first byte
     std::int64_t given = 0;  // the strip bytes handed to the sink
-    for (;;) {
+    int result = kTiffLzwWindowFull;
+    while (result == kTiffLzwWindowFull) {
         const bool last = expected - base <= kTiffWindowBytes;
         const std::int64_t limit = last ? expected - base : kTiffWindowBytes;
-        const int result = TiffLzwDecodeRun(r, lzw, window, limit, last);
+        result = TiffLzwDecodeRun(r, lzw, window, limit, last);
         if (result != kOk && result != kTiffLzwWindowFull)
-            return result;
+            break;
         const std::int64_t made = base + r.out - given;
         if (made > 0)
             sink.Take(window + (given - base), made);
@@ -34,7 +40,7 @@ int LzwPieces(const TiffStripData& in, std::int64_t expected, TiffLzwTables* lzw
         if (result == kOk) {
             if (given < expected)
                 sink.TakeZeros(expected - given);
-            return kOk;
+            break;
         }
         // The previous string must stay: the next code may repeat it.
         const std::int64_t shift =
@@ -43,9 +49,68 @@ int LzwPieces(const TiffStripData& in, std::int64_t expected, TiffLzwTables* lzw
         TiffLzwShift(r, lzw, shift);
         base += shift;
     }
+    TiffCountStripBytes(r.codes.p - in.bytes);
+    return result;
+}
+
+TiffPackBitsRun PackBitsBegin(const TiffStripData& in, TiffNoOpRuns& noOps) {
+    return TiffPackBitsRun{in.bytes, in.bytes + in.size, &noOps, 0, 0, 0, 0};
+}
+
+// The bytes a PackBits strip looked at.
+void CountPackBits(const TiffPackBitsRun& r, const TiffStripData& in) {
+    TiffCountStripBytes(r.p - in.bytes - r.jumped);
 }
 
 }  // namespace
+
+TiffNoOpRuns::~TiffNoOpRuns() {
+    ImageFree(runEnds_);
+}
+
+const std::uint8_t* TiffNoOpRuns::Pass(const std::uint8_t* p, const std::uint8_t* end,
+                                       std::int64_t* jumped) {
+    const std::uint8_t* q = p;
+    while (q < end && *q == kNoOp) {
+        const std::int64_t at = q - base_;
+        if (runEnds_ != nullptr && at % kTiffNoOpBlock == 0) {
+            const std::uint8_t* runEnd = std::min(base_ + runEnds_[at / kTiffNoOpBlock], end);
+            *jumped += runEnd - q;
+            return runEnd;
+        }
+        ++q;
+    }
+    // Once the table is made, or could not be, nothing more is counted.
+    if (runEnds_ == nullptr && passed_ <= size_) {
+        passed_ += q - p;
+        if (passed_ > size_)
+            MakeTable();
+    }
+    return q;
+}
+
+void TiffNoOpRuns::MakeTable() {
+    const std::int64_t blocks = (size_ + kTiffNoOpBlock - 1) / kTiffNoOpBlock;
+    if (blocks == 0 || blocks > std::int64_t{kMaxBlockBytes / sizeof(std::uint32_t)})
+        return;
+    runEnds_ = static_cast<std::uint32_t*>(
+        ImageAlloc(static_cast<std::uint32_t>(blocks * sizeof(std::uint32_t))));
+    if (runEnds_ == nullptr)
+        return;
+    // From the last block back: a block of no-op bytes only ends where the next one's run
+    // ends.
+    auto runEnd = static_cast<std::uint32_t>(size_);
+    for (std::int64_t b = blocks - 1; b >= 0; --b) {
+        const std::int64_t first = b * kTiffNoOpBlock;
+        const std::int64_t stop = std::min(first + kTiffNoOpBlock, size_);
+        std::int64_t i = first;
+        while (i < stop && base_[i] == kNoOp)
+            ++i;
+        if (i < stop)
+            runEnd = static_cast<std::uint32_t>(i);
+        runEnds_[b] = runEnd;
+    }
+}
 
 int TiffPackBitsDecodeRun(TiffPackBitsRun& r, std::uint8_t* dst, std::int64_t limit) {
     const std::uint8_t* p = r.p;
@@ -80,87 +145,113 @@ int TiffPackBitsDecodeRun(TiffPackBitsRun& r, std::uint8_t* dst, std::int64_t li
         } else if (header != -128) {
             std::memset(dst + out, *p++, kPackBitsBlock);
             out += 1 - header;
+        } else {
+            p = r.noOps->Pass(p - 1, end, &r.jumped);
         }
     }
+    int result = kOk;
     while (out < limit) {
         // Data that end before the strip is complete make it unreadable.
-        if (p == end)
-            return kReadError;
+        if (p == end) {
+            result = kReadError;
+            break;
+        }
         const auto header = static_cast<std::int8_t>(*p++);
         if (header >= 0) {
             // A literal run: the next header + 1 bytes.
             const std::int64_t n = std::min<std::int64_t>(header + 1, limit - out);
-            if (end - p < n)
-                return kReadError;
+            if (end - p < n) {
+                result = kReadError;
+                break;
+            }
             std::memcpy(dst + out, p, static_cast<std::size_t>(n));
             p += n;
             out += n;
             r.copyLeft = header + 1 - n;
         } else if (header != -128) {
-            // A repeat run: the next byte 1 - header times. -128 is no run at all.
-            if (p == end)
-                return kReadError;
+            // A repeat run: the next byte 1 - header times.
+            if (p == end) {
+                result = kReadError;
+                break;
+            }
             r.fill = *p++;
             const std::int64_t n = std::min<std::int64_t>(1 - header, limit - out);
             std::memset(dst + out, r.fill, static_cast<std::size_t>(n));
             out += n;
             r.fillLeft = 1 - header - n;
+        } else {
+            // -128 is no run at all.
+            p = r.noOps->Pass(p - 1, end, &r.jumped);
         }
     }
     r.p = p;
-    return kOk;
+    return result;
 }
 
-int TiffPackBitsDecode(const TiffStripData& in, std::uint8_t* dst, std::int64_t expected) {
-    TiffPackBitsRun r{in.bytes, in.bytes + in.size, 0, 0, 0};
+int TiffPackBitsDecode(const TiffStripData& in, std::uint8_t* dst, std::int64_t expected,
+                       TiffNoOpRuns& noOps) {
+    TiffPackBitsRun r = PackBitsBegin(in, noOps);
     // What is left of the last run once the strip is complete is not stored.
-    return TiffPackBitsDecodeRun(r, dst, expected);
+    const int result = TiffPackBitsDecodeRun(r, dst, expected);
+    CountPackBits(r, in);
+    return result;
 }
 
 int TiffDecodeStrip(const TiffStripData& in, std::uint32_t compression, std::uint32_t predictor,
                     std::uint32_t samples, std::int64_t width, std::uint8_t* dst,
-                    std::int64_t expected, TiffLzwTables* lzw) {
+                    std::int64_t expected, const TiffStripDecoders& dec) {
     switch (compression) {
         case kTiffCompressionNone:
             if (in.size < expected)
                 return kReadError;
             std::memcpy(dst, in.bytes, static_cast<std::size_t>(expected));
+            TiffCountStripBytes(expected);
             return kOk;
         case kTiffCompressionLzw:
-            return TiffLzwDecodePredict(in, predictor, samples, width, dst, expected, lzw);
+            return TiffLzwDecodePredict(in, predictor, samples, width, dst, expected, dec.lzw);
         case kTiffCompressionPackBits:
-            return TiffPackBitsDecode(in, dst, expected);
+            return TiffPackBitsDecode(in, dst, expected, *dec.noOps);
         default:
             return kNotSupported;
     }
 }
 
 int TiffDecodeStripPieces(const TiffStripData& in, std::uint32_t compression, std::int64_t expected,
-                          TiffLzwTables* lzw, std::uint8_t* window, TiffStripSink& sink) {
+                          const TiffStripDecoders& dec, std::uint8_t* window, TiffStripSink& sink) {
     switch (compression) {
         case kTiffCompressionNone:
             // The data are handed over where they lie.
             if (in.size < expected)
                 return kReadError;
             sink.Take(in.bytes, expected);
+            TiffCountStripBytes(expected);
             return kOk;
         case kTiffCompressionPackBits: {
-            TiffPackBitsRun r{in.bytes, in.bytes + in.size, 0, 0, 0};
-            for (std::int64_t done = 0; done < expected;) {
+            TiffPackBitsRun r = PackBitsBegin(in, *dec.noOps);
+            int result = kOk;
+            for (std::int64_t done = 0; done < expected && result == kOk;) {
                 const std::int64_t n = std::min(kTiffWindowBytes, expected - done);
-                const int result = TiffPackBitsDecodeRun(r, window, n);
-                if (result != kOk)
-                    return result;
-                sink.Take(window, n);
+                result = TiffPackBitsDecodeRun(r, window, n);
+                if (result == kOk)
+                    sink.Take(window, n);
                 done += n;
             }
-            return kOk;
+            CountPackBits(r, in);
+            return result;
         }
         case kTiffCompressionLzw:
-            return LzwPieces(in, expected, lzw, window, sink);
+            return LzwPieces(in, expected, dec.lzw, window, sink);
         default:
             return kNotSupported;
     }
+}
+
+void TiffCountStripBytes(std::int64_t n) {
+    stripBytesRead += static_cast<std::uint64_t>(n);
+}
+
+std::uint64_t TiffStripBytesRead() {
+    return stripBytesRead;
 }
 
 }  // namespace imagelib

@@ -1,7 +1,7 @@
 // TIFF strip decoders: uncompressed, LZW (with horizontal differencing undone) and
 // PackBits. Each reads only its strip's bytes and writes at most the expected count. A
 // strip is decoded either whole into its place in the image, or a window at a time for a
-// reader that converts its bytes on the way (planes, extra samples, CMYK), which then
+// reader that converts its bytes on the way (planes, a fourth sample, CMYK), which then
 // holds the window and not the strip.
 #pragma once
 
@@ -125,36 +125,82 @@ class TiffStripSink {
 // Bytes of the window a strip is decoded through by TiffDecodeStripPieces.
 constexpr std::int64_t kTiffWindowBytes = 256 * 1024;
 
+// Runs of no-op PackBits headers (-128) in the source that an image's strips lie in. A run
+// is passed a byte at a time until the load has passed more no-op bytes than the source
+// holds, which only strips that share their data make it do; then a table of where the
+// runs end (one word per kTiffNoOpBlock bytes) is made once, and any later run is passed in
+// at most kTiffNoOpBlock steps, so that no strip's work depends on how often its data are
+// shared.
+constexpr std::int64_t kTiffNoOpBlock = 64;
+class TiffNoOpRuns {
+  public:
+    TiffNoOpRuns(const std::uint8_t* base, std::int64_t size) : base_(base), size_(size) {}
+    ~TiffNoOpRuns();
+    TiffNoOpRuns(const TiffNoOpRuns&) = delete;
+    TiffNoOpRuns& operator=(const TiffNoOpRuns&) = delete;
+
+    // p: a no-op header in the source, end: the end of its strip's data. The first byte
+    // after the run (at most end); *jumped grows by the bytes passed without being read.
+    const std::uint8_t* Pass(const std::uint8_t* p, const std::uint8_t* end, std::int64_t* jumped);
+
+  private:
+    void MakeTable();
+
+    const std::uint8_t* const base_;
+    const std::int64_t size_;
+    std::int64_t passed_ = 0;           // no-op bytes passed one by one
+    std::uint32_t* runEnds_ = nullptr;  // per block: where the run at its start ends
+};
+
+// What the strips of one image share while they are decoded.
+struct TiffStripDecoders {
+    TiffLzwTables* lzw;   // for LZW strips
+    TiffNoOpRuns* noOps;  // for PackBits strips
+};
+
 // The strip's data decoded by compression, expected bytes in all, handed to the sink in
 // pieces through window (kTiffWindowBytes); a predictor is left to the sink. Results as
 // TiffDecodeStrip's; after an error the sink may have been given part of the strip.
 int TiffDecodeStripPieces(const TiffStripData& in, std::uint32_t compression, std::int64_t expected,
-                          TiffLzwTables* lzw, std::uint8_t* window, TiffStripSink& sink);
+                          const TiffStripDecoders& dec, std::uint8_t* window, TiffStripSink& sink);
 
 // The strip's data decoded by compression into expected bytes at dst: 0, 2 for an
 // unknown compression, 7 for data that end too soon, 818 for corrupt LZW data. samples
-// and width give the rows that a predictor works on.
+// and width give the rows that a predictor works on. The decoding stops once the expected
+// bytes are out: an LZW strip then reads one code more (or, after a clear, the next one
+// too), which is its end code or where its data go on unread; data that end there end too
+// soon. A PackBits strip reads nothing more.
 int TiffDecodeStrip(const TiffStripData& in, std::uint32_t compression, std::uint32_t predictor,
                     std::uint32_t samples, std::int64_t width, std::uint8_t* dst,
-                    std::int64_t expected, TiffLzwTables* lzw);
+                    std::int64_t expected, const TiffStripDecoders& dec);
 
 int TiffLzwDecode(const TiffStripData& in, std::uint8_t* dst, std::int64_t expected,
                   TiffLzwTables* lzw);
 int TiffLzwDecodePredict(const TiffStripData& in, std::uint32_t predictor, std::uint32_t samples,
                          std::int64_t width, std::uint8_t* dst, std::int64_t expected,
                          TiffLzwTables* lzw);
-int TiffPackBitsDecode(const TiffStripData& in, std::uint8_t* dst, std::int64_t expected);
+int TiffPackBitsDecode(const TiffStripData& in, std::uint8_t* dst, std::int64_t expected,
+                       TiffNoOpRuns& noOps);
 
 // PackBits between pieces: where the data go on, and what is left of a run that the last
 // piece cut.
 struct TiffPackBitsRun {
     const std::uint8_t* p;
     const std::uint8_t* end;
+    TiffNoOpRuns* noOps;
     std::int64_t copyLeft;  // literal bytes still to copy from p
     std::int64_t fillLeft;  // repeats of fill still to write
     std::uint8_t fill;
+    std::int64_t jumped;  // no-op bytes passed without being read
 };
 // Decodes on until limit bytes are written to dst: 0, or 7 when the data end first.
 int TiffPackBitsDecodeRun(TiffPackBitsRun& r, std::uint8_t* dst, std::int64_t limit);
+
+// Adds a strip's read bytes to the count below.
+void TiffCountStripBytes(std::int64_t n);
+// Test hook: the bytes of strip data the strip decoders have read since the process
+// started (LZW: as far as its code reader got; PackBits: those it looked at; uncompressed:
+// the strip's expected bytes).
+std::uint64_t TiffStripBytesRead();
 
 }  // namespace imagelib

@@ -135,21 +135,21 @@ TEST_F(TiffDirectoryTest, ValuesAreReadWhereTheyLieAndNeverPastTheData) {
               sizeof(TiffFile) + sizeof(TiffDirectory) + sizeof(ImageMemStream) + bytes.size());
 }
 
+// A PackBits strip that is its whole source.
+int PackBits(const std::vector<std::uint8_t>& in, std::uint8_t* out, std::int64_t expected) {
+    TiffNoOpRuns noOps(in.data(), std::int64_t(in.size()));
+    return TiffPackBitsDecode({in.data(), std::int64_t(in.size())}, out, expected, noOps);
+}
+
 TEST_F(TiffDirectoryTest, PackBitsStopsAtTheEndOfItsStrip) {
     // Each vector ends exactly where the strip's bytes end: reading on would be caught by
     // the address sanitizer.
     std::vector<std::uint8_t> out(8, 0xEE);
-    const std::vector<std::uint8_t> noop = {0x80, 0x80, 0x80};
-    EXPECT_EQ(TiffPackBitsDecode({noop.data(), std::int64_t(noop.size())}, out.data(), 8),
-              kReadError);
-    const std::vector<std::uint8_t> runs = {0xFD, 7, 0x80, 0x01, 1, 2, 0xFF, 9, 0xFE, 5};
-    EXPECT_EQ(TiffPackBitsDecode({runs.data(), std::int64_t(runs.size())}, out.data(), 8), kOk);
+    EXPECT_EQ(PackBits({0x80, 0x80, 0x80}, out.data(), 8), kReadError);
+    EXPECT_EQ(PackBits({0xFD, 7, 0x80, 0x01, 1, 2, 0xFF, 9, 0xFE, 5}, out.data(), 8), kOk);
     EXPECT_EQ(out, (std::vector<std::uint8_t>{7, 7, 7, 7, 1, 2, 9, 9}));
-    const std::vector<std::uint8_t> cut = {0x05, 1, 2};
-    EXPECT_EQ(TiffPackBitsDecode({cut.data(), std::int64_t(cut.size())}, out.data(), 8),
-              kReadError);
-    const std::vector<std::uint8_t> repeatCut = {0xFE};
-    EXPECT_EQ(TiffPackBitsDecode({repeatCut.data(), 1}, out.data(), 8), kReadError);
+    EXPECT_EQ(PackBits({0x05, 1, 2}, out.data(), 8), kReadError);
+    EXPECT_EQ(PackBits({0xFE}, out.data(), 8), kReadError);
 }
 
 TEST_F(TiffDirectoryTest, LzwEndsAtItsEndCodeAndStopsAtBadData) {

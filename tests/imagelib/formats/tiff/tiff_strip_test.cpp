@@ -94,12 +94,14 @@ TEST_F(TiffStripTest, PiecesGiveTheBytesOfTheWholeStrip) {
         for (const std::int64_t size : {f.in.size, f.in.size / 2, f.in.size / 9, std::int64_t{5}}) {
             SCOPED_TRACE(size);
             const TiffStripData in{f.in.bytes, size};
+            TiffNoOpRuns noOps(f.file.data(), std::int64_t(f.file.size()));
+            const TiffStripDecoders dec{lzw_, &noOps};
             std::vector<std::uint8_t> whole(std::size_t(f.expected), 0);
             const int wholeCode =
-                TiffDecodeStrip(in, f.compression, 1, 1, 1, whole.data(), f.expected, lzw_);
+                TiffDecodeStrip(in, f.compression, 1, 1, 1, whole.data(), f.expected, dec);
             Collect pieces;
             const int piecesCode =
-                TiffDecodeStripPieces(in, f.compression, f.expected, lzw_, window_, pieces);
+                TiffDecodeStripPieces(in, f.compression, f.expected, dec, window_, pieces);
             EXPECT_EQ(piecesCode, wholeCode);
             if (size == f.in.size) {
                 EXPECT_EQ(wholeCode, kOk);
