@@ -90,10 +90,7 @@ int DecodeFrame(SerialImageContext* ctx, GifState& st, GifWalker& walker, const 
             WritePaletteEntry(dib, pal, keys.changed[k], colours.table[keys.changed[k]]);
         if (keys.noWhite || (keys.blackAppended && keys.imageKey >= colours.m) || keys.maskKey == t)
             ctx->flags |= kFlagCleanMask;
-        sink.maskMode = 1;
-        sink.transparentIndex = t;
-        sink.imageKey = keys.imageKey;
-        sink.maskKey = keys.maskKey;
+        GifSinkTakeKeys(sink, keys, t);
         sink.halfWidth = image.width;
     }
 

@@ -19,13 +19,10 @@ void ChooseLayout(SerialImageContext* ctx, GifState& st) {
     GifPixelSink& sink = st.sink;
     const std::int32_t width = ctx->info.width;
     if (st.transparencyPresent && (ctx->flags & kFlagImageAndMask)) {
-        sink.maskMode = 1;
-        sink.transparentIndex = st.transparentIndex;
         ctx->transparentIndex = st.transparentIndex;
         const GifKeyChoice keys =
             GifChooseKeys(ctx->palette, 1 << st.colourTableBits, st.transparentIndex);
-        sink.imageKey = keys.imageKey;
-        sink.maskKey = keys.maskKey;
+        GifSinkTakeKeys(sink, keys, st.transparentIndex);
         // A frame placed on its screen gives the rest of the screen the same keys.
         ctx->imageKey = keys.imageKey;
         ctx->maskKey = keys.maskKey;

@@ -157,6 +157,7 @@ GifKeyChoice GifChooseKeys(PaletteEntry3* palette, std::int32_t n, std::uint8_t 
         k.noWhite = true;
     } else {
         k.maskKey = static_cast<std::uint8_t>(limit);
+        k.maskKeyWasBlack = limit == spare;
         Set(k, palette, limit, PaletteEntry3{255, 255, 255});
         ++limit;
         while (limit < kEntries && !IsBlack(palette[limit]))
@@ -165,6 +166,15 @@ GifKeyChoice GifChooseKeys(PaletteEntry3* palette, std::int32_t n, std::uint8_t 
     if (limit != kNone)
         MakeTransparentUnique(k, palette, limit, t);
     return k;
+}
+
+void GifSinkTakeKeys(GifPixelSink& sink, const GifKeyChoice& keys, std::uint8_t t) {
+    sink.maskMode = 1;
+    sink.transparentIndex = t;
+    sink.imageKey = keys.imageKey;
+    sink.maskKey = keys.maskKey;
+    // Opaque pixels of a black entry made white still show black: the black key's colour.
+    sink.shownAsBlack = keys.maskKeyWasBlack ? keys.maskKey : kGifNoIndex;
 }
 
 }  // namespace imagelib

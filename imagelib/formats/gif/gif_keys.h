@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "engine/serial_context.h"
+#include "formats/gif/gif_lzw.h"
 
 namespace imagelib {
 
@@ -14,6 +15,7 @@ struct GifKeyChoice {
     std::uint8_t maskKey;     // white
     bool noWhite;             // no entry could be made white: the mask half needs cleaning
     bool blackAppended;       // black was added at index n, behind the table
+    bool maskKeyWasBlack;     // the white key is a second black entry made white
     std::int32_t changed[3];  // entries whose colour was set, in order
     std::int32_t changedCount;
 };
@@ -21,6 +23,9 @@ struct GifKeyChoice {
 // Chooses the keys for a table of n entries (1 << bits) in palette, which has 256 entries
 // (grey or black beyond the table), transparent index t; sets the colours it needs.
 GifKeyChoice GifChooseKeys(PaletteEntry3* palette, std::int32_t n, std::uint8_t t);
+
+// Puts the sink into the image-and-mask layout with the chosen keys and transparent index t.
+void GifSinkTakeKeys(GifPixelSink& sink, const GifKeyChoice& keys, std::uint8_t t);
 
 // The rows of one decoded 8-bit frame in the image-and-mask layout: height rows of stride
 // bytes, each with width image pixels, then width mask pixels.

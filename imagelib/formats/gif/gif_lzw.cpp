@@ -64,7 +64,7 @@ void StoreRun(GifPixelSink& s, const std::uint8_t* p, std::int32_t n) {
         std::uint8_t* mask = row + s.halfWidth;
         for (std::int32_t i = 0; i < n; ++i) {
             const bool clear = p[i] == s.transparentIndex;
-            row[i] = clear ? s.imageKey : p[i];
+            row[i] = clear || p[i] == s.shownAsBlack ? s.imageKey : p[i];
             mask[i] = clear ? s.maskKey : s.imageKey;
         }
     }
@@ -149,6 +149,7 @@ void GifStartSink(GifPixelSink& sink, std::uint8_t* bits, std::int64_t stride, s
     sink.rowsDone = 0;
     sink.pass = 0;
     sink.interlaced = interlaced ? 1 : 0;
+    sink.shownAsBlack = kGifNoIndex;
 }
 
 void GifPutPixel(std::uint8_t index, GifPixelSink& sink) {

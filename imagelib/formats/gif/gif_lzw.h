@@ -50,6 +50,9 @@ struct GifCodeReader {
 
 // Where decoded indices go: height rows of width pixels, the top row at the top of a
 // bottom-up bitmap; with a mask half each row holds the image, then its mask, halfWidth on.
+// No palette index: an int32 field that holds it matches no pixel.
+constexpr std::int32_t kGifNoIndex = -1;
+
 struct GifPixelSink {
     std::uint8_t* bits;  // the bottom row in memory
     std::int64_t stride;
@@ -64,6 +67,7 @@ struct GifPixelSink {
     std::uint8_t transparentIndex;
     std::uint8_t imageKey;  // black: the image half's transparent pixels, the mask's opaque ones
     std::uint8_t maskKey;   // white: the mask half's transparent pixels
+    std::int32_t shownAsBlack;  // an entry whose opaque pixels show the black key, or kGifNoIndex
     std::int32_t halfWidth;
 };
 

@@ -52,7 +52,9 @@ struct PngDecoder {
     std::uint8_t cleanMask;         // no white key: the engine whitens the mask half
     std::uint8_t transparentIndex;  // the one reported: the last masked entry
     std::uint8_t blackKey, whiteKey;
-    std::uint8_t masked[256];  // image-and-mask layout: 1 for the entries shown transparent
+    std::int32_t blackMadeWhite;  // a black entry made the white key, or -1: its opaque
+                                  // pixels show the black key
+    std::uint8_t masked[256];     // image-and-mask layout: 1 for the entries shown transparent
 
     // The IDAT data, read where they lie in the source when the image is decoded.
     std::int64_t firstIdat;   // source offset of the first IDAT chunk with data

@@ -85,10 +85,12 @@ void ChooseMaskKeys(PngDecoder& d) {
         d.palette[t] = PaletteEntry3{0, 0, 0};
         black = t;
     }
+    d.blackMadeWhite = -1;
     if (largest < kWhiteSum) {
         if (spare >= 0) {
             d.palette[spare] = PaletteEntry3{255, 255, 255};
             white = static_cast<std::uint32_t>(spare);
+            d.blackMadeWhite = spare;
         } else {
             // No entry can be made white: the engine whitens the mask half after decoding,
             // as it does for GIF.

@@ -118,7 +118,8 @@ void PlaceIndexed(const PngDecoder& d, const std::uint8_t* row, std::uint64_t co
             q[3] = d.alpha[v];
         } else if (d.imageAndMask) {
             const bool transparent = d.masked[v] != 0;
-            PutIndex(dst, x, transparent ? d.blackKey : v, d.outputDepth);
+            const bool black = transparent || static_cast<std::int32_t>(v) == d.blackMadeWhite;
+            PutIndex(dst, x, black ? d.blackKey : v, d.outputDepth);
             PutIndex(dst, d.width + x, transparent ? d.whiteKey : d.blackKey, d.outputDepth);
         } else {
             PutIndex(dst, x, v, d.outputDepth);

@@ -222,14 +222,16 @@ TEST_F(GifLoadTest, TheLastTransparentControlBeforeTheImageDecides) {
     }
 }
 
-// Expected image-and-mask rows from the source indices and the keys.
-std::vector<std::uint8_t> MaskLayout(const Expected& e, int t, int imageKey, int maskKey) {
+// Expected image-and-mask rows from the source indices and the keys; opaque pixels of a
+// black entry that was made the white key show the black key.
+std::vector<std::uint8_t> MaskLayout(const Expected& e, int t, int imageKey, int maskKey,
+                                     int blackMadeWhite = -1) {
     std::vector<std::uint8_t> out;
     for (int y = 0; y < e.height; ++y) {
         std::vector<std::uint8_t> image, mask;
         for (int x = 0; x < e.width; ++x) {
             const int p = e.indices[std::size_t(y) * e.width + x];
-            image.push_back(std::uint8_t(p == t ? imageKey : p));
+            image.push_back(std::uint8_t(p == t || p == blackMadeWhite ? imageKey : p));
             mask.push_back(std::uint8_t(p == t ? maskKey : imageKey));
         }
         out.insert(out.end(), image.begin(), image.end());
@@ -243,13 +245,14 @@ TEST_F(GifLoadTest, ImageAndMaskKeysFollowTheTable) {
         const char* name;
         int t, imageKey, maskKey;
         std::vector<std::pair<int, std::vector<std::uint8_t>>> colours;  // entries set
+        int blackMadeWhite = -1;
     };
     const Case cases[] = {
         {"keys_black_white", 2, 0, 1, {{0, {0, 0, 0}}, {1, {255, 255, 255}}, {4, {128, 128, 128}}}},
         {"keys_two_entries", 1, 0, 2, {{1, {255, 255, 254}}, {2, {255, 255, 255}}}},
         {"keys_no_black", 3, 4, 5, {{4, {0, 0, 0}}, {5, {255, 255, 255}}, {6, {128, 128, 128}}}},
         {"keys_shared", 3, 0, 1, {{3, {255, 255, 254}}, {2, {7, 7, 7}}}},
-        {"keys_spare_black", 1, 0, 2, {{2, {255, 255, 255}}, {1, {40, 40, 40}}}},
+        {"keys_spare_black", 1, 0, 2, {{2, {255, 255, 255}}, {1, {40, 40, 40}}}, 2},
     };
     for (const Case& c : cases) {
         Expected e;
@@ -260,8 +263,21 @@ TEST_F(GifLoadTest, ImageAndMaskKeysFollowTheTable) {
         EXPECT_EQ(l.flags & IMAGELIB_IMAGE_AND_MASK, unsigned(IMAGELIB_IMAGE_AND_MASK));
         EXPECT_EQ(l.flags & IMAGELIB_CLEAN_MASK, 0u) << c.name;
         ASSERT_EQ(l.bits(), 8);
-        EXPECT_EQ(giffix::IndicesOf(l.dib.data()), MaskLayout(e, c.t, c.imageKey, c.maskKey))
+        EXPECT_EQ(giffix::IndicesOf(l.dib.data()),
+                  MaskLayout(e, c.t, c.imageKey, c.maskKey, c.blackMadeWhite))
             << c.name;
+        // Whatever the keys, every opaque pixel keeps its source colour.
+        const fixture::RgbImage rgb = l.rgb();
+        for (int y = 0; y < e.height; ++y) {
+            for (int x = 0; x < e.width; ++x) {
+                const int p = e.indices[std::size_t(y) * e.width + x];
+                if (p == c.t)
+                    continue;
+                EXPECT_EQ(std::vector<std::uint8_t>(rgb.at(x, y), rgb.at(x, y) + 3),
+                          std::vector<std::uint8_t>(&e.palette[3 * p], &e.palette[3 * p] + 3))
+                    << c.name << " at " << x << ", " << y;
+            }
+        }
         for (const auto& [i, rgb] : c.colours)
             EXPECT_EQ(giffix::ColourAt(l.dib.data(), i), rgb) << c.name << " entry " << i;
         EXPECT_TRUE(
