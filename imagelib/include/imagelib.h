@@ -170,7 +170,8 @@ typedef struct GifAnimRecord {
  * the frames; free it with ImageLoadCleanup as any load's. A graphic control record
  * gives the delay, disposal and transparency of the next frame record only: a frame with
  * none since the frame before it has none (and, with IMAGELIB_IMAGE_AND_MASK, no mask
- * half). Other formats load as ImageLoadFile loads them, with *list 0.
+ * half). A frame's mask half is black where it is opaque and white where it is
+ * transparent, in its own 8-bit table. Other formats load as ImageLoadFile loads them, with *list 0.
  * 69 success; any other result leaves nothing allocated and a, b and *list 0. */
 int32_t ImageLoadGIFAnimation(const wchar_t* path, const void* buffer, uint32_t length, uint32_t* a,
                               uint32_t* b, uint32_t* list, uint32_t* flags);
