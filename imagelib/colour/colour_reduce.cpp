@@ -27,6 +27,30 @@ inline int ClampError(int sum) {
     return sum < -256 ? -256 : sum > 255 ? 255 : sum;
 }
 
+// The mask half of a row, when it has one: its 24-bit pixels and the palette entries it
+// is written with.
+struct RowMask {
+    const std::uint8_t* pixels;  // null: the row has no mask half
+    int black;
+    int white;
+
+    // A pixel whose mask is not black is transparent.
+    bool Transparent(std::int32_t x) const {
+        const std::uint8_t* p = pixels + static_cast<std::int64_t>(x) * 3;
+        return (p[0] | p[1] | p[2]) != 0;
+    }
+};
+
+// The mask of a row function whose nearest(red, green, blue) search gives an index of its
+// palette: pure black and pure white are looked up once per row, and only for a mask.
+template <class Nearest>
+RowMask MaskOf(const std::uint8_t* pixels, Nearest nearest) {
+    if (pixels == nullptr)
+        return RowMask{nullptr, 0, 0};
+    ImageDitherInit();  // the searches may read the tables
+    return RowMask{pixels, nearest(0, 0, 0), nearest(255, 255, 255)};
+}
+
 // Error diffusion with random weights, shared by every row function. Each pixel passes
 // a/64 of its error to the next pixel of its row, b/64 to the same column of the next row
 // and the rest to the next column of the next row, a and b drawn afresh for every pixel.
@@ -37,14 +61,24 @@ inline int ClampError(int sum) {
 // locals, and each column's error for the next row is written once. The row copy itself
 // is not changed (nothing reads it afterwards); the results are those of adding the whole
 // error row first and passing every share through the row copy and the error row.
+//
+// With a mask, a transparent pixel is a hole in the picture: it shows black, the error
+// it would receive is dropped and it passes none on, so no colour of the picture leaks
+// into it or through it. The mask half follows the image half in the output.
 template <class Quantise, class Emit>
 void DitherRow(const std::uint8_t* row, std::int16_t* errors, std::int32_t width,
-               std::uint32_t flags, Quantise quantise, Emit emit) {
+               std::uint32_t flags, const RowMask& mask, Quantise quantise, Emit emit) {
     ImageDitherInit();
+    const bool masked = mask.pixels != nullptr;
+    if (masked) {
+        for (std::int32_t x = 0; x < width; ++x)
+            emit(width + x, mask.Transparent(x) ? mask.white : mask.black);
+    }
     if ((flags & kFlagNearestColour) != 0) {
         for (std::int32_t x = 0; x < width; ++x) {
             const std::uint8_t* pixel = row + static_cast<std::int64_t>(x) * 3;
-            emit(x, quantise(pixel[2], pixel[1], pixel[0]).index);
+            emit(x, masked && mask.Transparent(x) ? mask.black
+                                                  : quantise(pixel[2], pixel[1], pixel[0]).index);
         }
         return;
     }
@@ -54,6 +88,15 @@ void DitherRow(const std::uint8_t* row, std::int16_t* errors, std::int32_t width
     for (std::int32_t x = 0; x < width; ++x) {
         const std::uint8_t* pixel = row + static_cast<std::int64_t>(x) * 3;
         std::int16_t* down = errors + static_cast<std::int64_t>(x) * 3;
+        if (masked && mask.Transparent(x)) {
+            emit(x, mask.black);
+            for (int c = 0; c < 3; ++c) {
+                down[c] = static_cast<std::int16_t>(diagonal[c]);
+                right[c] = 0;
+                diagonal[c] = 0;
+            }
+            continue;
+        }
         int v[3];
         for (int c = 0; c < 3; ++c)
             v[c] = ClampByte(ClampByte(pixel[c] + down[c]) + right[c]);
@@ -113,7 +156,7 @@ Choice FromPalette(const PaletteEntry3* palette, int index) {
 }  // namespace
 
 void ImageDitherRow8(std::uint8_t* rowCopy, std::uint8_t* out, std::int16_t* errors,
-                     std::int32_t width, std::uint32_t flags) {
+                     std::int32_t width, std::uint32_t flags, const std::uint8_t* mask) {
     auto quantise = [](std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
         const int r = DitherTable.redIndex[red];
         const int g = DitherTable.greenIndex[green];
@@ -121,40 +164,53 @@ void ImageDitherRow8(std::uint8_t* rowCopy, std::uint8_t* out, std::int16_t* err
         return Choice{(r * kGreenLevelCount + g) * kBlueLevelCount + b,
                       {kRedLevels[r], kGreenLevels[g], kBlueLevels[b]}};
     };
-    DitherRow(rowCopy, errors, width, flags, quantise, EmitByte{out});
+    // The cube holds pure black and pure white at its corners.
+    const RowMask keys = MaskOf(mask, [&](std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+        return quantise(r, g, b).index;
+    });
+    DitherRow(rowCopy, errors, width, flags, keys, quantise, EmitByte{out});
 }
 
 void ImageDitherRow4(std::uint8_t* rowCopy, std::uint8_t* out, std::int16_t* errors,
-                     std::int32_t width, std::uint32_t flags) {
+                     std::int32_t width, std::uint32_t flags, const std::uint8_t* mask) {
     auto quantise = [flags](std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
         return FromPalette(DisplayColors16.data(), CachedMatchColor16(red, green, blue, flags));
     };
+    // Over all 16 colours, whatever the flags keep the dithering from: the mask's black and
+    // white are the palette's own.
+    const RowMask keys = MaskOf(mask, [](std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+        return ImageNearestColor16(r, g, b, 0, 15, 1);
+    });
     // Two pixels per byte, the first in the high nibble.
     auto emit = [out](std::int32_t x, int index) {
         std::uint8_t& byte = out[x / 2];
         if (x % 2 == 0) {
-            byte = static_cast<std::uint8_t>(index << 4);
+            byte = static_cast<std::uint8_t>((byte & 0x0F) | index << 4);
         } else {
-            byte = static_cast<std::uint8_t>(byte + index);
+            byte = static_cast<std::uint8_t>((byte & 0xF0) | index);
         }
     };
-    DitherRow(rowCopy, errors, width, flags, quantise, emit);
+    DitherRow(rowCopy, errors, width, flags, keys, quantise, emit);
 }
 
 void ImageDitherRowUser8(std::uint8_t* rowCopy, std::uint8_t* out, std::int16_t* errors,
-                         std::int32_t width, std::uint32_t flags) {
+                         std::int32_t width, std::uint32_t flags, const std::uint8_t* mask) {
     auto quantise = [flags](std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
         return FromPalette(UserPalette.data(), ImageMatchUserColor(red, green, blue, flags));
     };
-    DitherRow(rowCopy, errors, width, flags, quantise, EmitByte{out});
+    DitherRow(rowCopy, errors, width, flags, MaskOf(mask, ImageNearestUserColor), quantise,
+              EmitByte{out});
 }
 
 void ImageDitherRowFixed8(std::uint8_t* rowCopy, std::uint8_t* out, std::int16_t* errors,
-                          std::int32_t width, std::uint32_t flags) {
+                          std::int32_t width, std::uint32_t flags, const std::uint8_t* mask) {
     auto quantise = [flags](std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
         return FromPalette(GifPalette256.data(), ImageMatchColor256(red, green, blue, flags));
     };
-    DitherRow(rowCopy, errors, width, flags, quantise, EmitByte{out});
+    const RowMask keys = MaskOf(mask, [](std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+        return ImageNearestColor256(r, g, b, 0, 255);
+    });
+    DitherRow(rowCopy, errors, width, flags, keys, quantise, EmitByte{out});
 }
 
 namespace {
@@ -221,7 +277,13 @@ int ImageReduceRows(ColourReducer* r, const ReduceRows& rows, int bits, int abor
         // The row functions write only the pixels; the padding is cleared here so that no
         // bytes of the deeper rows that shared this memory survive in it.
         std::memset(out, 0, outStride);
-        row(r->rowCopy, out, r->errorRows, rows.width, rows.flags);
+        if (rows.maskLayout) {
+            const std::int32_t half = rows.width / 2;
+            row(r->rowCopy, out, r->errorRows, half, rows.flags,
+                r->rowCopy + static_cast<std::int64_t>(half) * 3);
+        } else {
+            row(r->rowCopy, out, r->errorRows, rows.width, rows.flags, nullptr);
+        }
         ++r->row;
     }
     return r->row >= rows.height ? kStepDone : kStepAgain;

@@ -16,6 +16,11 @@ struct ReduceRows {
     std::int32_t width;
     std::int32_t height;
     std::uint32_t flags;  // the load's flags word: the searches' and dithering's bits
+    // Each row holds an image half and then its mask half, black where the image is opaque
+    // and not black where it is transparent. The image half is reduced on its own, its
+    // transparent pixels become the palette's black without taking or passing on any
+    // error, and the mask half becomes the palette's black and white.
+    bool maskLayout;
 };
 
 // A reduction under way: the copy of the row being reduced, the errors passed on to the next
@@ -52,18 +57,21 @@ int ImageReduceToGifPalette(const ReduceRows& rows, bool callerPalette);
 
 // Reduces one row: rowCopy holds width 24-bit pixels (blue, green, red) and room for one
 // more, and is changed in place; errors holds (width + 1) x 3 errors (blue, green, red)
-// that this row received from the one before and passes on to the next.
+// that this row received from the one before and passes on to the next. mask is null, or
+// the row's mask half of width 24-bit pixels (black where the image is opaque): then out
+// receives width more pixels behind the image's, the mask in the palette's black and
+// white, and the image's transparent pixels are black and neither take nor pass on error.
 using ImageDitherRowFunction = void (*)(std::uint8_t* rowCopy, std::uint8_t* out,
                                         std::int16_t* errors, std::int32_t width,
-                                        std::uint32_t flags);
+                                        std::uint32_t flags, const std::uint8_t* mask);
 void ImageDitherRow8(std::uint8_t* rowCopy, std::uint8_t* out, std::int16_t* errors,
-                     std::int32_t width, std::uint32_t flags);
+                     std::int32_t width, std::uint32_t flags, const std::uint8_t* mask);
 void ImageDitherRow4(std::uint8_t* rowCopy, std::uint8_t* out, std::int16_t* errors,
-                     std::int32_t width, std::uint32_t flags);
+                     std::int32_t width, std::uint32_t flags, const std::uint8_t* mask);
 void ImageDitherRowUser8(std::uint8_t* rowCopy, std::uint8_t* out, std::int16_t* errors,
-                         std::int32_t width, std::uint32_t flags);
+                         std::int32_t width, std::uint32_t flags, const std::uint8_t* mask);
 void ImageDitherRowFixed8(std::uint8_t* rowCopy, std::uint8_t* out, std::int16_t* errors,
-                          std::int32_t width, std::uint32_t flags);
+                          std::int32_t width, std::uint32_t flags, const std::uint8_t* mask);
 
 // The row driver behind the four reducers, bits = 4 or 8.
 int ImageReduceRows(ColourReducer* reducer, const ReduceRows& rows, int bits, int abort,

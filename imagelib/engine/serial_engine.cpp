@@ -98,10 +98,7 @@ int AfterDecode(SerialImageContext* ctx, std::uint32_t* a, std::uint32_t* b, std
     ImageDriverDecodeStep(ctx, 1);
     // The driver is ended: a later clean-up must not end it a second time.
     ctx->state = 0;
-    // A GIF animation's frames carry their own masks; the load's own rows stay blank and
-    // have no mask half to clean.
-    const bool cleanMask = (ctx->flags & kFlagCleanMask) &&
-                           !(ctx->formatIndex == kFormatGif && (ctx->flags & kFlagAnimation));
+    const bool cleanMask = (ctx->flags & kFlagCleanMask) && ImageHasMaskLayout(ctx);
     // The frame goes onto its screen before anything changes what its indices mean.
     if ((ctx->placed == 1 && !ImagePlaceOnScreen(ctx)) || (cleanMask && !ImageCleanMask(ctx))) {
         ctx->state = kStateIdle;
@@ -187,6 +184,11 @@ SerialImageContext* ImageContextFromWords(std::uint32_t a, std::uint32_t b) {
     if ((key & kKeyBit) == 0 || !ImageIsLiveContext(key))
         return nullptr;
     return static_cast<SerialImageContext*>(ImageBlockFromKey(key));
+}
+
+bool ImageHasMaskLayout(const SerialImageContext* ctx) {
+    return (ctx->flags & kFlagImageAndMask) &&
+           !(ctx->formatIndex == kFormatGif && (ctx->flags & kFlagAnimation));
 }
 
 SerialImageContext* ImageNewContext() {

@@ -30,6 +30,10 @@ bool ImageReductionFollows(const SerialImageContext* ctx);
 std::int32_t ImageDecodePercent(const SerialImageContext* ctx, std::int64_t done,
                                 std::int64_t total);
 
+// True when the decoded rows hold an image half and its mask half side by side. A GIF
+// animation's frames carry their own masks; the load's own rows stay blank.
+bool ImageHasMaskLayout(const SerialImageContext* ctx);
+
 int SerialImageReduceStep(SerialImageContext* ctx, int abort);  // 68, 69 or 1
 int SerialImagePaletteStep(SerialImageContext* ctx);            // 69
 // Moves a decoded frame onto a new result block the size of its logical screen (clipped

@@ -95,7 +95,8 @@ int DecodeFrame(SerialImageContext* ctx, GifState& st, GifWalker& walker, const 
     }
 
     int r = kOk;
-    // An image without data sub-blocks keeps its zero-filled rows.
+    // An image without data sub-blocks keeps its zero-filled rows (transparent ones in
+    // mask mode, like every pixel its data do not reach).
     if (image.subBlocks > 0) {
         const std::uint8_t size = image.minCodeSize;
         if (size < kLzwMinCodeSize || size > kLzwMaxCodeSize) {
@@ -114,6 +115,7 @@ int DecodeFrame(SerialImageContext* ctx, GifState& st, GifWalker& walker, const 
         }
     }
     if (maskMode) {
+        GifSinkFillTransparent(sink);
         const GifMaskRows rows{bits, static_cast<std::int64_t>(stride), image.width, image.height};
         const std::int32_t white = GifWhitenMaskKey(colours.table, rows, keys, t);
         if (white >= 0)

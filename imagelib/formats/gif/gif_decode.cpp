@@ -90,6 +90,8 @@ int GifDecodeStep(SerialImageContext* ctx, int abort) {
     const std::int64_t untilRows =
         static_cast<std::int64_t>(sink.rowsDone) + std::max(ctx->rowsPerStep, 1);
     const bool done = GifDecodeLzw(st.lzw, *st.tables, st.reader, sink, untilRows);
+    if (done)
+        GifSinkFillTransparent(sink);
     // Percent follows the rows written, in whatever order they come, so it never falls.
     ctx->info.percent = ImageDecodePercent(ctx, done ? sink.height : sink.rowsDone, sink.height);
     return done ? kStepDone : kStepAgain;

@@ -157,6 +157,18 @@ void GifPutPixel(std::uint8_t index, GifPixelSink& sink) {
         StoreRun(sink, &index, 1);
 }
 
+void GifSinkFillTransparent(GifPixelSink& s) {
+    if (!s.maskMode)
+        return;
+    while (!GifSinkComplete(s)) {
+        std::uint8_t* row = RowAt(s) + s.column;
+        const auto n = static_cast<std::size_t>(s.width - s.column);
+        std::memset(row, s.imageKey, n);
+        std::memset(row + s.halfWidth, s.maskKey, n);
+        NextRow(s);
+    }
+}
+
 void GifStartLzw(GifLzwState& z, GifLzwTables& t, int minCodeSize) {
     z.clearCode = static_cast<std::uint16_t>(1u << minCodeSize);
     z.endCode = static_cast<std::uint16_t>(z.clearCode + 1);

@@ -109,6 +109,9 @@ void GifStartSink(GifPixelSink& sink, std::uint8_t* bits, std::int64_t stride, s
                   std::int32_t height, bool interlaced);
 // Stores one pixel and moves on; nothing once every row is written.
 void GifPutPixel(std::uint8_t index, GifPixelSink& sink);
+// In mask mode, shows every pixel not yet written as a transparent one: data that end
+// before the image leave the rest of it transparent. Plain indices keep their zeros.
+void GifSinkFillTransparent(GifPixelSink& sink);
 // True once every row has been written (at once for an empty image).
 inline bool GifSinkComplete(const GifPixelSink& sink) {
     return sink.width <= 0 || sink.rowsDone >= sink.height;

@@ -265,11 +265,27 @@ void CompleteScanline(PngDecoder& d, const std::uint8_t* filtered) {
     NextScanline(d);
 }
 
+// In the image-and-mask layout every pixel starts transparent, so that the pixels of data
+// that end before the image show as transparent ones. One row is built, then copied.
+void StartTransparent(const PngDecoder& d) {
+    if (d.height == 0)
+        return;
+    std::uint8_t* first = d.bits;
+    for (std::uint64_t x = 0; x < d.width; ++x) {
+        PutIndex(first, x, d.blackKey, d.outputDepth);
+        PutIndex(first, d.width + x, d.whiteKey, d.outputDepth);
+    }
+    for (std::uint64_t y = 1; y < d.height; ++y)
+        std::memcpy(first + y * d.rowSize, first, d.rowSize);
+}
+
 }  // namespace
 
 bool PngStartRows(PngDecoder& d, std::uint8_t* bits) {
     d.bits = bits;
     d.decodeStarted = 1;
+    if (d.imageAndMask)
+        StartTransparent(d);
     // ScanlineBytes(width) + 1 fits 32 bits (checked with IHDR).
     const std::uint64_t size = ScanlineBytes(d, d.width) + 1 + kBufferSlack;
     if (!FitsBlock(size))

@@ -241,15 +241,17 @@ TEST_F(SerialEngine, ACleanedMaskThatIsReducedKeepsTheReducedRows) {
         ASSERT_EQ(First(Rgb24(6, 2), kFlagReduce | kFlagNearestColour), IMAGELIB_CALL_AGAIN);
         SerialImageContext* ctx = ImageContextFromWords(w.a, w.b);
         ASSERT_NE(ctx, nullptr);
-        ctx->flags |= kFlagCleanMask;  // as the GIF decoder sets it
+        ctx->flags |= kFlagImageAndMask | kFlagCleanMask;  // as the GIF decoder sets them
         Win32FailGlobalAllocAfter(failing);
         ASSERT_EQ(RunAll(), failing ? IMAGELIB_OUT_OF_MEMORY : IMAGELIB_FINISHED);
         EXPECT_EQ(w.a == 0, failing != 0) << "a failed cleaning ends the load";
     }
     const std::vector<std::uint8_t> dib = Dib();
     EXPECT_EQ(dib[14], 8);
-    EXPECT_EQ(dib[1064], 6 * 32);  // the left half, reduced: red 255 is the cube's (6, 0, 0)
-    // The right half, whitened before the reduction: the cube's white.
+    // The right half, whitened before the reduction, is the cube's white; the left half,
+    // transparent under it throughout, the cube's black.
+    EXPECT_EQ(std::vector<std::uint8_t>(dib.begin() + 1064, dib.begin() + 1067),
+              std::vector<std::uint8_t>(3, 0));
     EXPECT_EQ(std::vector<std::uint8_t>(dib.begin() + 1067, dib.begin() + 1070),
               std::vector<std::uint8_t>(3, 6 * 32 + 7 * 4 + 3));
 }
