@@ -14,8 +14,10 @@
 #include <iterator>
 #include <sstream>
 
-#include "imagelib.h"
+#include "colour/dither_tables.h"
+#include "colour/palettes.h"
 #include "core/tracked_memory.h"
+#include "imagelib.h"
 #include "win32/global_memory.h"
 
 namespace fixture {
@@ -135,6 +137,71 @@ RgbImage RgbFromPackedDib(const std::uint8_t* dib) {
         }
     }
     return image;
+}
+
+namespace {
+
+bool IsColour(const std::uint8_t* p, std::uint8_t v) {
+    return p[0] == v && p[1] == v && p[2] == v;
+}
+
+}  // namespace
+
+std::vector<bool> MaskedPixels(const RgbImage& layout) {
+    const int half = layout.width / 2;
+    std::vector<bool> out;
+    for (int y = 0; y < layout.height; ++y) {
+        for (int x = 0; x < half; ++x)
+            out.push_back(!IsColour(layout.at(half + x, y), 0));
+    }
+    return out;
+}
+
+std::string CheckMask(const RgbImage& layout, const std::vector<bool>& transparent) {
+    const int half = layout.width / 2;
+    if (layout.width % 2 != 0 || std::size_t(half) * layout.height != transparent.size())
+        return "size " + std::to_string(layout.width) + "x" + std::to_string(layout.height);
+    for (int y = 0; y < layout.height; ++y) {
+        for (int x = 0; x < half; ++x) {
+            const bool clear = transparent[std::size_t(y) * half + x];
+            const std::string at =
+                "pixel (" + std::to_string(x) + ", " + std::to_string(y) + " from the top)";
+            if (!IsColour(layout.at(half + x, y), clear ? 255 : 0))
+                return "the mask of " + at + " is not " + (clear ? "white" : "black");
+            if (clear && !IsColour(layout.at(x, y), 0))
+                return "the image at transparent " + at + " is not black";
+        }
+    }
+    return "";
+}
+
+RgbImage NearestOnScreen(const RgbImage& layout, int screenBits) {
+    using namespace imagelib;
+    ImageDitherInit();
+    const auto level = [](std::uint8_t v, const std::uint8_t* levels, int count) {
+        return levels[ImageNearestLevel(v, levels, std::uint16_t(count))];
+    };
+    RgbImage out = layout;
+    const std::vector<bool> clear = MaskedPixels(layout);
+    const int half = layout.width / 2;
+    for (int y = 0; y < layout.height; ++y) {
+        for (int x = 0; x < half; ++x) {
+            if (clear[std::size_t(y) * half + x])
+                continue;
+            std::uint8_t* p = &out.rgb[(std::size_t(y) * layout.width + x) * 3];
+            if (screenBits == 8) {
+                p[0] = level(p[0], kRedLevels, kRedLevelCount);
+                p[1] = level(p[1], kGreenLevels, kGreenLevelCount);
+                p[2] = level(p[2], kBlueLevels, kBlueLevelCount);
+            } else {
+                const PaletteEntry3& c = DisplayColors16[ImageMatchColor16(p[0], p[1], p[2], 0)];
+                p[0] = c.red;
+                p[1] = c.green;
+                p[2] = c.blue;
+            }
+        }
+    }
+    return out;
 }
 
 std::string CompareRgb(const RgbImage& expected, const RgbImage& actual) {

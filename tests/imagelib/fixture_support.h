@@ -58,6 +58,20 @@ RgbImage RgbFromPackedDib(const std::uint8_t* dib);
 // "" when the images are equal, else where they first differ.
 std::string CompareRgb(const RgbImage& expected, const RgbImage& actual);
 
+// The image-and-mask layout as RGB: the left half the picture, the right half its mask.
+// The pixels of the left half that the mask half shows transparent (not black), top row
+// first.
+std::vector<bool> MaskedPixels(const RgbImage& layout);
+// "" when layout masks its picture as transparent says (a flag per pixel of its left
+// half): its right half pure white where the flag is set and pure black elsewhere, its left
+// half pure black wherever the flag is set; else the first pixel that is not.
+std::string CheckMask(const RgbImage& layout, const std::vector<bool>& transparent);
+// What a load reduced without dithering (flag 0x400000, no search flags) to a screen of
+// screenBits (4: the 16 display colours; 8: the palette screen's 7 x 8 x 4 cube) gives
+// for the unreduced layout: each opaque pixel its nearest display colour, the keys
+// unchanged.
+RgbImage NearestOnScreen(const RgbImage& layout, int screenBits);
+
 // The fields of a hand-built Windows BMP.
 struct BmpFields {
     std::int32_t width = 4;

@@ -122,7 +122,11 @@ std::vector<std::uint8_t> MakeGif(const Still& g) {
     f.push_back(0x2C);
     for (int v : {g.left, g.top, g.width, g.height})
         u16(f, v);
-    f.push_back(0);
+    f.push_back(g.interlaced ? 0x40 : 0);
+    if (!g.data.empty()) {
+        f.insert(f.end(), g.data.begin(), g.data.end());
+        return f;
+    }
     const std::vector<std::uint8_t> data = LzwData(std::max(2, bits), g.indices);
     f.insert(f.end(), data.begin(), data.end());
     f.push_back(0x3B);

@@ -42,7 +42,11 @@ struct Still {
     int top = 0;
     int width = 0;
     int height = 0;
-    std::vector<int> indices;  // top row first
+    std::vector<int> indices;  // in the order the data give them: top row first, or by passes
+    bool interlaced = false;
+    // When not empty, the image's data as they stand (minimum code size on) instead of the
+    // indices' codes, and nothing after them: no terminator, no trailer.
+    std::vector<std::uint8_t> data;
 };
 std::vector<std::uint8_t> MakeGif(const Still& g);
 

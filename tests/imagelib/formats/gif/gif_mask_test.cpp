@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "fixture_support.h"
 #include "formats/gif/gif_fixtures.h"
 #include "imagelib.h"
+#include "win32/gdi.h"
 
 namespace {
 
@@ -195,6 +197,209 @@ TEST_F(GifMaskTest, AnAnimationHandsBackItsBlankResultUncleaned) {
     EXPECT_EQ(
         fixture::CompareRgb(Expected(g, false), fixture::RgbFromPackedDib(a.frames[0].dib.data())),
         "");
+}
+
+// The layout of g with the grid's pixels (-1: not reached by the data, so transparent) in
+// place of its indices.
+RgbImage ExpectedOfGrid(giffix::Still g, const std::vector<int>& grid) {
+    g.indices = grid;
+    for (int& p : g.indices)
+        p = p < 0 ? g.transparent : p;
+    return Expected(g, false);
+}
+
+// The plain layout of the grid: its colours, index 0 where the data did not reach.
+RgbImage PlainOfGrid(const giffix::Still& g, const std::vector<int>& grid) {
+    RgbImage e;
+    e.width = g.width;
+    e.height = g.height;
+    for (int p : grid) {
+        const Rgb c = Colour(g.table, std::max(p, 0));
+        e.rgb.insert(e.rgb.end(), c.begin(), c.end());
+    }
+    return e;
+}
+
+// The number of pixels, in row order, after which actual shows only transparent ones: the
+// pixels the data reached, or -1 when no prefix of source explains actual.
+int ReachedPixels(const giffix::Still& g, const std::vector<int>& source, const RgbImage& actual) {
+    for (std::size_t n = 0; n <= source.size(); ++n) {
+        std::vector<int> grid(source.begin(), source.begin() + n);
+        grid.resize(source.size(), -1);
+        if (fixture::CompareRgb(ExpectedOfGrid(g, grid), actual).empty())
+            return int(n);
+    }
+    return -1;
+}
+
+TEST_F(GifMaskTest, PixelsTheDataNeverReachAreTransparentInTheMaskAndZeroWithout) {
+    // Red, green, blue and white: no black, which is appended as the image half's key.
+    const Rgb table{255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255};
+    for (int t : {3, 0}) {
+        giffix::Still g;
+        g.screenWidth = g.width = 16;
+        g.screenHeight = g.height = 8;
+        g.table = table;
+        g.transparent = t;
+        std::vector<int> source;
+        for (int y = 0; y < 16; ++y)  // 16 rows for the interlaced case; 8 for the others
+            for (int x = 0; x < 16; ++x)
+                source.push_back((x * 3 + y * 5 + x / 4) % 4);
+        const std::vector<int> source8(source.begin(), source.begin() + 128);
+
+        struct Case {
+            std::string name;
+            giffix::Still g;
+            std::vector<int> grid;  // what the load shows; empty: a prefix of the source
+            bool cut = false;       // the file ends in the data: no animation to load
+        };
+        std::vector<Case> cases;
+        {
+            Case c{"an end code after the first row", g, source8};
+            c.g.indices.assign(source.begin(), source.begin() + 16);
+            std::fill(c.grid.begin() + 16, c.grid.end(), -1);
+            cases.push_back(c);
+        }
+        // Sub-blocks whose codes stop short of the end code: 30 bytes of them, then the
+        // terminator, or a second sub-block that the file cuts short.
+        const std::vector<std::uint8_t> whole = giffix::LzwData(2, source8);
+        for (bool cut : {false, true}) {
+            Case c{cut ? "a file cut short" : "sub-blocks that stop without an end code", g, {}};
+            c.g.data.assign(whole.begin(), whole.begin() + 2 + 30);
+            c.g.data[1] = 30;
+            if (cut)
+                c.g.data.insert(c.g.data.end(), {40, 0x11, 0x22});
+            else
+                c.g.data.insert(c.g.data.end(), {0, 0x3B});
+            c.cut = cut;
+            cases.push_back(c);
+        }
+        {
+            Case c{"no data sub-block", g, std::vector<int>(128, -1)};
+            c.g.data = {2, 0, 0x3B};
+            cases.push_back(c);
+        }
+        {
+            Case c{"an interlaced image with its first pass only", g, source};
+            c.g.height = c.g.screenHeight = 16;
+            c.g.interlaced = true;
+            c.g.indices.assign(source.begin(), source.begin() + 16);
+            c.g.indices.insert(c.g.indices.end(), source.begin() + 128, source.begin() + 144);
+            for (int y = 0; y < 16; ++y)
+                if (y != 0 && y != 8)
+                    std::fill(c.grid.begin() + y * 16, c.grid.begin() + y * 16 + 16, -1);
+            cases.push_back(c);
+        }
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.name + ", transparent " + std::to_string(t));
+            const std::vector<std::uint8_t> bytes = giffix::MakeGif(c.g);
+            const std::string file = dir_.file("unreached.gif");
+            ASSERT_TRUE(fixture::WriteFile(file, bytes));
+            const fixture::Loaded one = fixture::LoadFile(file, IMAGELIB_IMAGE_AND_MASK);
+            ASSERT_EQ(one.code, IMAGELIB_FINISHED);
+            std::vector<int> grid = c.grid;
+            if (grid.empty()) {
+                const int reached = ReachedPixels(c.g, source8, one.rgb());
+                ASSERT_GE(reached, 16) << "the first sub-block holds the first row";
+                ASSERT_LT(reached, 128);
+                grid.assign(source8.begin(), source8.begin() + reached);
+                grid.resize(128, -1);
+            }
+            EXPECT_EQ(fixture::CompareRgb(ExpectedOfGrid(c.g, grid), one.rgb()), "");
+            const fixture::Loaded stepwise = fixture::LoadStepwise(file, IMAGELIB_IMAGE_AND_MASK);
+            EXPECT_EQ(stepwise.dib, one.dib);
+
+            const fixture::Loaded plain = fixture::LoadFile(file);
+            ASSERT_EQ(plain.code, IMAGELIB_FINISHED);
+            EXPECT_EQ(fixture::CompareRgb(PlainOfGrid(c.g, grid), plain.rgb()), "");
+            if (c.cut)
+                continue;
+            const giffix::Animation a = giffix::LoadAnimationBytes(bytes, IMAGELIB_IMAGE_AND_MASK);
+            ASSERT_EQ(a.code, IMAGELIB_FINISHED);
+            ASSERT_EQ(a.frames.size(), 1u);
+            EXPECT_EQ(fixture::CompareRgb(ExpectedOfGrid(c.g, grid),
+                                          fixture::RgbFromPackedDib(a.frames[0].dib.data())),
+                      "");
+
+            // Without the layout the pixels not reached keep index 0, in both loads.
+            const giffix::Animation p = giffix::LoadAnimationBytes(bytes);
+            ASSERT_EQ(p.frames.size(), 1u);
+            EXPECT_EQ(fixture::CompareRgb(PlainOfGrid(c.g, grid),
+                                          fixture::RgbFromPackedDib(p.frames[0].dib.data())),
+                      "");
+        }
+    }
+}
+
+// A transparent GIF of random colours: a table of 2 to 256 entries, with or without black
+// and white, the transparent entry first, last or anywhere; placed on a larger screen or
+// not.
+giffix::Still RandomTransparentGif(std::mt19937& rng, int k) {
+    const auto uniform = [&rng](int lo, int hi) {
+        return std::uniform_int_distribution<int>(lo, hi)(rng);
+    };
+    giffix::Still g;
+    const int n = 1 << uniform(1, 8);
+    for (int i = 0; i < 3 * n; ++i)
+        g.table.push_back(std::uint8_t(uniform(0, 255)));
+    if (k % 3 == 1) {  // black and white somewhere
+        std::fill_n(g.table.begin() + 3 * uniform(0, n - 1), 3, 0);
+        std::fill_n(g.table.begin() + 3 * uniform(0, n - 1), 3, 255);
+    }
+    g.transparent = k % 4 == 0 ? 0 : k % 4 == 1 ? n - 1 : uniform(0, n - 1);
+    g.width = 33;
+    g.height = 17;
+    const bool placed = k % 5 == 2;
+    g.screenWidth = placed ? 40 : 33;
+    g.screenHeight = placed ? 20 : 17;
+    g.left = placed ? 4 : 0;
+    g.top = placed ? 2 : 0;
+    for (int i = 0; i < g.width * g.height; ++i)
+        g.indices.push_back(uniform(0, 3) == 0 ? g.transparent : uniform(0, n - 1));
+    return g;
+}
+
+class GifMaskReduceTest : public GifMaskTest {
+  protected:
+    void TearDown() override {
+        GifMaskTest::TearDown();
+        Win32SetScreenFormat(32, FALSE);
+    }
+};
+
+TEST_F(GifMaskReduceTest, ReducedToEitherScreenTheMaskHalfStaysBlackAndWhite) {
+    std::mt19937 rng(2026);
+    for (int k = 0; k < 40; ++k) {
+        const giffix::Still g = RandomTransparentGif(rng, k);
+        const bool placed = g.screenWidth != g.width;
+        const RgbImage unreduced = Expected(g, placed);
+        const std::vector<bool> clear = fixture::MaskedPixels(unreduced);
+        const std::string file = dir_.file("reduce.gif");
+        ASSERT_TRUE(fixture::WriteFile(file, giffix::MakeGif(g)));
+        for (int screen : {4, 8}) {
+            SCOPED_TRACE("file " + std::to_string(k) + ", table of " +
+                         std::to_string(g.table.size() / 3) + ", screen of " +
+                         std::to_string(screen) + " bits");
+            Win32SetScreenFormat(screen, screen == 8);
+            const std::uint32_t mask = IMAGELIB_IMAGE_AND_MASK | IMAGELIB_REDUCE;
+            // Dithered, also with the 16-colour search kept from black.
+            for (std::uint32_t flags : {mask, mask | IMAGELIB_REDUCE4_NO_ENTRY0}) {
+                const fixture::Loaded one = fixture::LoadFile(file, flags);
+                ASSERT_EQ(one.code, IMAGELIB_FINISHED);
+                EXPECT_EQ(one.bits(), screen);
+                EXPECT_EQ(fixture::CheckMask(one.rgb(), clear), "") << std::hex << flags;
+                const fixture::Loaded stepwise = fixture::LoadStepwise(file, flags);
+                EXPECT_EQ(fixture::CheckMask(stepwise.rgb(), clear), "") << std::hex << flags;
+            }
+            // Without dithering every pixel is known, and both ways of loading agree.
+            const std::uint32_t nearest = mask | IMAGELIB_NEAREST_COLOUR;
+            const fixture::Loaded one = fixture::LoadFile(file, nearest);
+            ASSERT_EQ(one.code, IMAGELIB_FINISHED);
+            EXPECT_EQ(fixture::CompareRgb(fixture::NearestOnScreen(unreduced, screen), one.rgb()),
+                      "");
+            EXPECT_EQ(fixture::LoadStepwise(file, nearest).dib, one.dib);
+        }
+    }
 }
 
 }  // namespace

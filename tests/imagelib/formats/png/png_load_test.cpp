@@ -246,6 +246,37 @@ TEST_F(PngLoadTest, ReducedToThePaletteDisplay) {
     EXPECT_EQ(l.paletteCount(), 256);
 }
 
+TEST_F(PngLoadTest, MaskLayoutsReducedToEitherScreenStayMasks) {
+    const std::vector<std::string> names = Lines("masks.txt");
+    ASSERT_GT(names.size(), 20u);
+    const std::uint32_t mask = kImageAndMask | IMAGELIB_REDUCE;
+    for (const std::string& name : names) {
+        const std::string path = file(name + ".png");
+        // The layout unreduced, which the manifest holds to the source pixels.
+        const Loaded plain = fixture::LoadFile(path, kImageAndMask);
+        ASSERT_EQ(plain.code, IMAGELIB_FINISHED);
+        const fixture::RgbImage unreduced = plain.rgb();
+        const std::vector<bool> clear = fixture::MaskedPixels(unreduced);
+        for (int screen : {4, 8}) {
+            SCOPED_TRACE(name + ", screen of " + std::to_string(screen) + " bits");
+            Win32SetScreenFormat(screen, screen == 8);
+            for (std::uint32_t flags : {mask, mask | IMAGELIB_REDUCE4_NO_ENTRY0}) {
+                const Loaded one = fixture::LoadFile(path, flags);
+                ASSERT_EQ(one.code, IMAGELIB_FINISHED);
+                EXPECT_EQ(fixture::CheckMask(one.rgb(), clear), "") << std::hex << flags;
+                const Loaded stepwise = fixture::LoadStepwise(path, flags);
+                EXPECT_EQ(fixture::CheckMask(stepwise.rgb(), clear), "") << std::hex << flags;
+            }
+            const std::uint32_t nearest = mask | IMAGELIB_NEAREST_COLOUR;
+            const Loaded one = fixture::LoadFile(path, nearest);
+            ASSERT_EQ(one.code, IMAGELIB_FINISHED);
+            EXPECT_EQ(fixture::CompareRgb(fixture::NearestOnScreen(unreduced, screen), one.rgb()),
+                      "");
+            EXPECT_TRUE(fixture::LoadStepwise(path, nearest).dib == one.dib);
+        }
+    }
+}
+
 TEST_F(PngLoadTest, WritingPngIsNotSupported) {
     int dummy = 0;
     EXPECT_EQ(ImageWritePngFile(nullptr, nullptr, nullptr, nullptr, nullptr),
