@@ -95,6 +95,9 @@ enum {
     IMAGELIB_JPEG_SCALE_QUARTER = 0x400,
     IMAGELIB_JPEG_SCALE_EIGHTH = 0x800,
     IMAGELIB_JPEG_USER_PALETTE = 0x1000,
+    /* GIF and PNG with a transparent colour: each row holds the image, black where it is
+     * transparent, then its mask, black where the image is opaque and white where it is
+     * transparent (pixels the data never reach are transparent), also when reduced. */
     IMAGELIB_IMAGE_AND_MASK = 0x2000,
     IMAGELIB_GIF_FIRST_FRAME_ONLY = 0x4000,
     IMAGELIB_REPORT_TRANSPARENT = 0x8000,
@@ -171,7 +174,8 @@ typedef struct GifAnimRecord {
  * gives the delay, disposal and transparency of the next frame record only: a frame with
  * none since the frame before it has none (and, with IMAGELIB_IMAGE_AND_MASK, no mask
  * half). A frame's mask half is black where it is opaque and white where it is
- * transparent, in its own 8-bit table. Other formats load as ImageLoadFile loads them, with *list 0.
+ * transparent, in its own 8-bit table. Other formats load as ImageLoadFile loads them,
+ * with *list 0.
  * 69 success; any other result leaves nothing allocated and a, b and *list 0. */
 int32_t ImageLoadGIFAnimation(const wchar_t* path, const void* buffer, uint32_t length, uint32_t* a,
                               uint32_t* b, uint32_t* list, uint32_t* flags);
