@@ -69,6 +69,57 @@ void CheckEnd(int r, std::uint32_t a, std::uint32_t b) {
     }
 }
 
+// The colour of pixel x of a row of a 1-, 4-, 8- or 24-bit PackedDib, as blue, green, red.
+const std::uint8_t* PixelColour(const std::uint8_t* dib, const std::uint8_t* row, int bits,
+                                std::int64_t x) {
+    if (bits == 24)
+        return row + x * 3;
+    const int perByte = 8 / bits;
+    const int shift = 8 - bits * (static_cast<int>(x % perByte) + 1);
+    return dib + 40 + 4 * ((row[x / perByte] >> shift) & ((1 << bits) - 1));
+}
+
+bool IsGrey(const std::uint8_t* p, std::uint8_t v) {
+    return p[0] == v && p[1] == v && p[2] == v;
+}
+
+// A result in the image-and-mask layout is a mask: its right half only pure black and pure
+// white, and its left half pure black wherever the mask is white.
+void CheckMaskLayout(std::uint32_t handle) {
+    const auto* dib = static_cast<const std::uint8_t*>(GlobalLock(handle));
+    if (dib == nullptr)
+        Fail("a result block could not be locked");
+    const auto i32 = [dib](int at) {
+        return static_cast<std::int32_t>(static_cast<std::uint32_t>(dib[at]) |
+                                         static_cast<std::uint32_t>(dib[at + 1]) << 8 |
+                                         static_cast<std::uint32_t>(dib[at + 2]) << 16 |
+                                         static_cast<std::uint32_t>(dib[at + 3]) << 24);
+    };
+    const std::int64_t width = i32(4);
+    const std::int64_t height = i32(8);
+    const int bits = dib[14];
+    if (bits == 1 || bits == 4 || bits == 8 || bits == 24) {
+        const std::int64_t stride = (width * bits + 31) / 32 * 4;
+        if (width % 2 != 0 || height < 0 ||
+            static_cast<std::uint64_t>(1064 + stride * height) > GlobalSize(handle))
+            Fail("a mask layout's header does not match its block");
+        const std::int64_t half = width / 2;
+        for (std::int64_t y = 0; y < height; ++y) {
+            const std::uint8_t* row = dib + 1064 + y * stride;
+            for (std::int64_t x = 0; x < half; ++x) {
+                const std::uint8_t* mask = PixelColour(dib, row, bits, half + x);
+                if (IsGrey(mask, 255)) {
+                    if (!IsGrey(PixelColour(dib, row, bits, x), 0))
+                        Fail("a transparent pixel is not black in the image half");
+                } else if (!IsGrey(mask, 0)) {
+                    Fail("a mask pixel is neither black nor white");
+                }
+            }
+        }
+    }
+    GlobalUnlock(handle);
+}
+
 void OneShot(const LoadSetup& setup) {
     std::uint32_t a = 0, b = 0, flags = setup.flags;
     std::int32_t transparent = -1;
@@ -81,6 +132,8 @@ void OneShot(const LoadSetup& setup) {
         (a | b) != 0)
         Fail("a failed one-shot load left its words set");
     CheckEnd(r, a, b);
+    if (r == IMAGELIB_FINISHED && (flags & IMAGELIB_IMAGE_AND_MASK) != 0)
+        CheckMaskLayout(a);
     SerialImageCleanup(&a, &b);
 }
 

@@ -28,7 +28,8 @@ std::uint32_t FailingAllocation(const std::uint8_t* data, std::size_t size);
 // Loads the data one-shot and stepwise, and stepwise again with a failing allocation when
 // the setup asks for one. Checks: percent never falls and stays within 0..100; a one-shot
 // load never answers 68; an error of SerialImageNext clears the words; a finished load
-// hands over two unlocked blocks; everything is freed after the clean-up.
+// hands over two unlocked blocks, in the image-and-mask layout a true mask; everything is
+// freed after the clean-up.
 void LoadAllWays(const LoadSetup& setup);
 
 // Aborts with a message: a rule of the library was broken.

@@ -101,7 +101,7 @@ int ReduceFrame(HDC dc, std::uint8_t* work, bool callerPalette, GifAnimRecord* r
     if (rows.get() == nullptr)
         return kOutOfMemory;
     const int r = ImageReduceToGifPalette(
-        ReduceRows{work, rows.get(), width, height, kFlagNearestColour, false}, callerPalette);
+        ReduceRows{work, rows.get(), width, height, kFlagNearestColour}, callerPalette);
     return r == kStepDone ? kOk : r;
 }
 

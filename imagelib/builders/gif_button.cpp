@@ -68,8 +68,7 @@ std::uint32_t GifButton(const HBITMAP (&bitmaps)[kMostFrames], HPALETTE palette,
         if (!frames[f].Allocate(frameBytes) ||
             !ReadBitmapRows24(dc.get(), bitmaps[f], request, work.get()))
             return kFailed;
-        const ReduceRows rows{work.get(), frames[f].get(),    width,
-                              height,     kFlagNearestColour, false};
+        const ReduceRows rows{work.get(), frames[f].get(), width, height, kFlagNearestColour};
         if (ImageReduceToGifPalette(rows, callerColours != nullptr) != kStepDone)
             return kFailed;
         frameRows[frameCount++] = frames[f].get();

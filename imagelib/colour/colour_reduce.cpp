@@ -64,31 +64,18 @@ RowMask MaskOf(const std::uint8_t* pixels, Nearest nearest) {
 //
 // With a mask, a transparent pixel is a hole in the picture: it shows black, the error
 // it would receive is dropped and it passes none on, so no colour of the picture leaks
-// into it or through it. The mask half follows the image half in the output.
-template <class Quantise, class Emit>
-void DitherRow(const std::uint8_t* row, std::int16_t* errors, std::int32_t width,
-               std::uint32_t flags, const RowMask& mask, Quantise quantise, Emit emit) {
-    ImageDitherInit();
-    const bool masked = mask.pixels != nullptr;
-    if (masked) {
-        for (std::int32_t x = 0; x < width; ++x)
-            emit(width + x, mask.Transparent(x) ? mask.white : mask.black);
-    }
-    if ((flags & kFlagNearestColour) != 0) {
-        for (std::int32_t x = 0; x < width; ++x) {
-            const std::uint8_t* pixel = row + static_cast<std::int64_t>(x) * 3;
-            emit(x, masked && mask.Transparent(x) ? mask.black
-                                                  : quantise(pixel[2], pixel[1], pixel[0]).index);
-        }
-        return;
-    }
+// into it or through it. (Masked is a template argument: rows without a mask, the common
+// case, pay nothing for the test.)
+template <bool Masked, class Quantise, class Emit>
+void DiffuseRow(const std::uint8_t* row, std::int16_t* errors, std::int32_t width,
+                const RowMask& mask, Quantise quantise, Emit emit) {
     DitherWeightIndex = static_cast<std::uint32_t>(ImageRandom());
     int right[3] = {0, 0, 0};     // blue, green, red shares for the pixel x
     int diagonal[3] = {0, 0, 0};  // the diagonal shares for column x of the next row
     for (std::int32_t x = 0; x < width; ++x) {
         const std::uint8_t* pixel = row + static_cast<std::int64_t>(x) * 3;
         std::int16_t* down = errors + static_cast<std::int64_t>(x) * 3;
-        if (masked && mask.Transparent(x)) {
+        if (Masked && mask.Transparent(x)) {
             emit(x, mask.black);
             for (int c = 0; c < 3; ++c) {
                 down[c] = static_cast<std::int16_t>(diagonal[c]);
@@ -121,6 +108,31 @@ void DitherRow(const std::uint8_t* row, std::int16_t* errors, std::int32_t width
     std::int16_t* spare = errors + static_cast<std::int64_t>(width) * 3;
     for (int c = 0; c < 3; ++c)
         spare[c] = static_cast<std::int16_t>(diagonal[c]);
+}
+
+// One row, dithered or (flag 0x400000) each pixel by its nearest colour alone; then the
+// mask half, if any, behind the image half (its first pixel may share the image's last
+// byte).
+template <class Quantise, class Emit>
+void DitherRow(const std::uint8_t* row, std::int16_t* errors, std::int32_t width,
+               std::uint32_t flags, const RowMask& mask, Quantise quantise, Emit emit) {
+    ImageDitherInit();
+    const bool masked = mask.pixels != nullptr;
+    if ((flags & kFlagNearestColour) != 0) {
+        for (std::int32_t x = 0; x < width; ++x) {
+            const std::uint8_t* pixel = row + static_cast<std::int64_t>(x) * 3;
+            emit(x, masked && mask.Transparent(x) ? mask.black
+                                                  : quantise(pixel[2], pixel[1], pixel[0]).index);
+        }
+    } else if (masked) {
+        DiffuseRow<true>(row, errors, width, mask, quantise, emit);
+    } else {
+        DiffuseRow<false>(row, errors, width, mask, quantise, emit);
+    }
+    if (masked) {
+        for (std::int32_t x = 0; x < width; ++x)
+            emit(width + x, mask.Transparent(x) ? mask.white : mask.black);
+    }
 }
 
 // Emits one index per byte.
@@ -185,9 +197,9 @@ void ImageDitherRow4(std::uint8_t* rowCopy, std::uint8_t* out, std::int16_t* err
     auto emit = [out](std::int32_t x, int index) {
         std::uint8_t& byte = out[x / 2];
         if (x % 2 == 0) {
-            byte = static_cast<std::uint8_t>((byte & 0x0F) | index << 4);
+            byte = static_cast<std::uint8_t>(index << 4);
         } else {
-            byte = static_cast<std::uint8_t>((byte & 0xF0) | index);
+            byte = static_cast<std::uint8_t>(byte + index);
         }
     };
     DitherRow(rowCopy, errors, width, flags, keys, quantise, emit);

@@ -20,7 +20,7 @@ struct ReduceRows {
     // and not black where it is transparent. The image half is reduced on its own, its
     // transparent pixels become the palette's black without taking or passing on any
     // error, and the mask half becomes the palette's black and white.
-    bool maskLayout;
+    bool maskLayout = false;
 };
 
 // A reduction under way: the copy of the row being reduced, the errors passed on to the next

@@ -42,8 +42,8 @@ int SerialImageReduceStep(SerialImageContext* ctx, int abort) {
     const int displayClass = info.displayClass;
     const bool reducing = displayClass == 4 || displayClass == 8;
     const auto reduce = displayClass == 4 ? ImageReduceToDisplay4 : ImageReduceToDisplay8;
-    const ReduceRows rows{ctx->work,   ctx->bits,  info.width,
-                          info.height, ctx->flags, ImageHasMaskLayout(ctx)};
+    ReduceRows rows{ctx->work, ctx->bits, info.width, info.height, ctx->flags};
+    rows.maskLayout = ImageHasMaskLayout(ctx);
     if (abort) {
         // Ends a reduction under way (an idle reducer frees nothing); the depth stays.
         if (reducing)

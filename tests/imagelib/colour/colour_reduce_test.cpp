@@ -40,7 +40,7 @@ struct Reduction {
         : inStride(RowStride(width, 24)), outStride(RowStride(width, outBits)), outBits(outBits) {
         work.assign(inStride * height + 1, 0);
         bits.assign(outStride * height + 1, 0xAB);
-        rows = ReduceRows{work.data(), bits.data(), width, height, flags, false};
+        rows = ReduceRows{work.data(), bits.data(), width, height, flags};
     }
     template <class F>  // f(x, y) gives the pixel's colour
     void Fill(F f) {
@@ -304,12 +304,11 @@ TEST_F(ColourReduceTest, SizesBeyondThirtyTwoBitsAndBadArgumentsFailWithOne) {
     ColourReducer reducer{};
     std::uint8_t byte = 0;
     for (auto [width, height] : {std::pair{0x7FFFFFFF, 1}, {0x30000000, 1}, {-1, 1}, {1, -1}}) {
-        EXPECT_EQ(
-            ImageReduceToDisplay8(&reducer, ReduceRows{&byte, &byte, width, height, 0, false}, 0),
-            kOutOfMemory)
+        EXPECT_EQ(ImageReduceToDisplay8(&reducer, ReduceRows{&byte, &byte, width, height, 0}, 0),
+                  kOutOfMemory)
             << width << "x" << height;
     }
-    const ReduceRows noWork{nullptr, &byte, 1, 1, 0, false};
+    const ReduceRows noWork{nullptr, &byte, 1, 1, 0};
     EXPECT_EQ(ImageReduceToDisplay8(&reducer, noWork, 0), kOutOfMemory);
     EXPECT_EQ(ImageReduceToDisplay8(&reducer, noWork, 1), kStepDone);
 }
